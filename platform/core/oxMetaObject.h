@@ -1,0 +1,310 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "platform/core/oxMetaField.h"
+#include "platform/core/oxObject.h"
+
+namespace Kel::Core {
+
+// What a class hands to the registry when it registers (built by oxRegisterClass).
+struct oxClassRecord {
+    oxMetaObject** metaSlot = nullptr;
+    oxMetaObject* (*registerParent)() = nullptr; // null only for the root class
+    const char* name = nullptr;
+    size_t instanceSize = 0;
+    bool abstract = false;
+    oxObject* (*factory)(oxMemoryPool* pool) = nullptr; // null: cannot be instantiated
+    void (*declareFields)(oxMetaObject* meta) = nullptr;
+    void (*userRegister)() = nullptr;
+    void (*registerDependencies)() = nullptr;
+};
+
+// The run-time description of a class: name, parent, ordered fields (inherited first),
+// factory, live instance count, and two per-class integers owned by the scene graph (the
+// node handle of the traversal tables and the base handle of the attribute stacks), which
+// start at -1.
+class oxMetaObject : public oxObject {
+    OX_CLASS(oxMetaObject, oxObject)
+public:
+    static constexpr bool oxInstantiable = false;
+    using RegistrationCallback = void (*)(oxMetaObject* meta);
+    using ClassDestructor = void (*)();
+
+    // The registry.
+    static oxMetaObject* oxArkRegister(const oxClassRecord& record);
+    static oxMetaObject* createLazy(const char* name);
+    static oxMetaObject* findType(std::string_view name);
+    static int getRegisteredCount();
+    // Registration order.
+    static oxMetaObject* getRegistered(int index);
+    // Runs now for every registered class, then for every class registered later.
+    static void registerClassRegistrationCallback(RegistrationCallback callback);
+    // Runs at process exit (or at runClassDestructors), latest registered first.
+    static void registerClassDestructor(ClassDestructor destructor);
+    static void runClassDestructors();
+
+    const char* getName() const { return _name.c_str(); }
+    oxMetaObject* getParent() const { return _parent; }
+    size_t getInstanceSize() const { return _instanceSize; }
+    bool isAbstract() const { return _abstract; }
+    bool isRegistered() const { return _registered; }
+    bool canInstantiate() const { return _registered && _factory != nullptr; }
+    int getInstanceCount() const { return _instanceCount; }
+    const std::vector<oxMetaObject*>& getDerivedTypes() const { return _derived; }
+    // True when this class is `other` or derives from it.
+    bool isDerivedFrom(const oxMetaObject* other) const
+    {
+        return other && other->_depth <= _depth && other->_depth >= 0 && _ancestors[other->_depth] == other;
+    }
+
+    // A new object with defaults applied and owned members created; null (with a warning)
+    // for classes that cannot be instantiated. A null pool means the default pool.
+    oxObject* createInstance(oxMemoryPool* pool = nullptr, bool forFileRead = false);
+    oxSmartPointer<oxObject> createInstanceRef(oxMemoryPool* pool = nullptr) { return createInstance(pool); }
+
+    int getMetaFieldCount() const { return int(_fields.size()); }
+    oxMetaField* getIndexedMetaField(int index) const
+    {
+        return index >= 0 && index < int(_fields.size()) ? _fields[index] : nullptr;
+    }
+    oxMetaField* getMetaField(std::string_view name) const;
+    int getMetaFieldIndex(std::string_view name) const;
+    // Sets a field by name from text, running its change notification.
+    bool setFieldFromText(oxObject* object, std::string_view name, std::string_view text) const;
+
+    int getNodeHandle() const { return _nodeHandle; }
+    void setNodeHandle(int handle) { _nodeHandle = handle; }
+    int getAttrHandle() const { return _attrHandle; }
+    void setAttrHandle(int handle) { _attrHandle = handle; }
+
+    // An older class whose stored objects become objects of a newer concrete class.
+    void setRedirect(oxMetaObject* newer) { _redirect = newer; }
+    oxMetaObject* getRedirect() const { return _redirect; }
+
+    // Field declaration (oxFields).
+    oxMetaField* appendField(std::unique_ptr<oxMetaField> field);
+    oxMetaField* replaceField(int index, std::unique_ptr<oxMetaField> field);
+
+    // Walks fields for the object hooks.
+    void applyDefaults(oxObject* object) const;
+    void allocateOwnedFields(oxObject* object) const;
+
+private:
+    friend class oxObject;
+    oxMetaObject() = default;
+    void completeAncestors();
+
+    std::string _name;
+    oxMetaObject* _parent = nullptr;
+    size_t _instanceSize = 0;
+    bool _abstract = false;
+    bool _registered = false;
+    bool _registering = false;
+    oxObject* (*_factory)(oxMemoryPool*) = nullptr;
+    std::vector<oxMetaField*> _fields;
+    std::vector<std::unique_ptr<oxMetaField>> _ownFields;
+    std::vector<const oxMetaObject*> _ancestors; // root first, this class last
+    int _depth = -1;
+    int _instanceCount = 0;
+    int _nodeHandle = -1;
+    int _attrHandle = -1;
+    oxMetaObject* _redirect = nullptr;
+    std::vector<oxMetaObject*> _derived;
+};
+
+// Binds a field to a member through its pointer-to-member.
+template <class C, class M>
+class oxMemberAccess final : public oxFieldAccess {
+public:
+    explicit oxMemberAccess(M C::*member) : _member(member) {}
+    void* address(const oxObject* object) const override
+    {
+        return const_cast<M*>(&(static_cast<const C*>(object)->*_member));
+    }
+    oxObject* getObject(const oxObject* object, int index) const override
+    {
+        const M& m = static_cast<const C*>(object)->*_member;
+        if constexpr (std::is_array_v<M>)
+            return m[index];
+        else if constexpr (requires { oxFieldTraits<M>::kind; } && oxIsObjectKind(oxFieldTraits<M>::kind))
+            return m;
+        else
+            return nullptr;
+    }
+    void setObject(oxObject* object, int index, oxObject* value) const override
+    {
+        M& m = static_cast<C*>(object)->*_member;
+        if constexpr (std::is_array_v<M>)
+            m[index] = static_cast<typename oxFieldTraits<M>::Referenced*>(value);
+        else if constexpr (requires { typename oxFieldTraits<M>::Referenced; })
+            m = static_cast<typename oxFieldTraits<M>::Referenced*>(value);
+        (void)index;
+    }
+    std::unique_ptr<oxFieldAccess> clone() const override { return std::make_unique<oxMemberAccess>(_member); }
+
+private:
+    M C::*_member;
+};
+
+// Properties of one declared field, chained: f.add(OX_FIELD(x)).setDefault(3).notPersistent();
+template <class M>
+class oxFieldDecl {
+public:
+    explicit oxFieldDecl(oxMetaField* field) : _field(field) {}
+
+    oxFieldDecl& setDefault(const M& value)
+    {
+        if constexpr (std::is_same_v<M, oxStringRef>)
+            _field->setDefaultString(value);
+        else {
+            static_assert(std::is_trivially_copyable_v<M>, "only plain fields and strings take defaults");
+            _field->setDefaultBytes(&value, sizeof(M));
+        }
+        return *this;
+    }
+    // The owner creates the referenced object when it is instantiated and holds it for life.
+    oxFieldDecl& constructWithOwner()
+    {
+        _field->setConstructWithOwner(true);
+        return *this;
+    }
+    // Not written to files or copied; rebuilt by the owner.
+    oxFieldDecl& notPersistent()
+    {
+        _field->setNotPersistent(true);
+        return *this;
+    }
+    oxFieldDecl& enumeration(oxMetaEnum* (*getter)())
+    {
+        _field->setMetaEnumGetter(getter);
+        return *this;
+    }
+    oxFieldDecl& onChange(oxMetaField::ChangeNotification fn)
+    {
+        _field->setChangeNotification(fn);
+        return *this;
+    }
+    oxMetaField* get() const { return _field; }
+
+private:
+    oxMetaField* _field;
+};
+
+// Handed to a class's arkRegisterInitialize to declare its own fields in order.
+template <class C>
+class oxFields {
+public:
+    explicit oxFields(oxMetaObject* meta) : _meta(meta) {}
+
+    template <class M>
+    oxFieldDecl<M> add(oxMetaField** handle, const char* name, M C::*member)
+    {
+        using Traits = oxFieldTraits<M>;
+        auto field = std::make_unique<oxMetaField>(name, Traits::kind, Traits::count, sizeof(M),
+                                                   std::make_unique<oxMemberAccess<C, M>>(member));
+        if constexpr (requires { typename Traits::Referenced; }) {
+            using R = typename Traits::Referenced;
+            field->setReferencedClass(R::getClassTypeLazy(), &R::arkRegister);
+        }
+        if constexpr (Traits::kind == oxFieldKind::Enum)
+            field->setMetaEnumGetter(&::Kel::getoxEnumMetaEnum);
+        oxMetaField* f = _meta->appendField(std::move(field));
+        if (handle)
+            *handle = f;
+        return oxFieldDecl<M>(f);
+    }
+
+    // Redeclares an inherited field with another default; the derived class sees the copy.
+    template <class M>
+    oxFieldDecl<M> redeclare(oxMetaField** handle, const char* name, const M& value)
+    {
+        int index = _meta->getMetaFieldIndex(name);
+        oxMetaField* inherited = _meta->getIndexedMetaField(index);
+        oxMetaField* f = inherited ? _meta->replaceField(index, std::make_unique<oxMetaField>(*inherited)) : nullptr;
+        if (handle)
+            *handle = f;
+        oxFieldDecl<M> decl(f);
+        if (f)
+            decl.setDefault(value);
+        return decl;
+    }
+
+private:
+    oxMetaObject* _meta;
+};
+
+// Builds the registration record of a class from the class itself: abstractness from its
+// pure virtual operations, fields from its own arkRegisterInitialize, the user hook from
+// its own arkRegisterUser, the element class of typed lists as a dependency.
+struct oxClassAccess {
+    template <class C>
+    static oxMetaObject* registerClass()
+    {
+        oxClassRecord r;
+        r.metaSlot = &C::_Meta;
+        if constexpr (!std::is_same_v<C, oxObject>)
+            r.registerParent = &C::oxParentClass::arkRegisterInternal;
+        r.name = C::oxClassName();
+        r.instanceSize = sizeof(C);
+        r.abstract = std::is_abstract_v<C>;
+        if constexpr (!std::is_abstract_v<C> && instantiable<C>())
+            r.factory = [](oxMemoryPool* pool) -> oxObject* { return new (pool) C(); };
+        if constexpr (requires(oxFields<C>& f) { C::arkRegisterInitialize(f); })
+            r.declareFields = [](oxMetaObject* meta) {
+                oxFields<C> f(meta);
+                C::arkRegisterInitialize(f);
+            };
+        if constexpr (requires { &C::arkRegisterUser; }) {
+            void (*own)() = &C::arkRegisterUser;
+            if constexpr (requires { &C::oxParentClass::arkRegisterUser; })
+                if (own == static_cast<void (*)()>(&C::oxParentClass::arkRegisterUser))
+                    own = nullptr;
+            r.userRegister = own;
+        }
+        if constexpr (requires { typename C::oxElementClass; })
+            r.registerDependencies = [] { C::oxElementClass::arkRegister(); };
+        return oxMetaObject::oxArkRegister(r);
+    }
+
+    template <class C>
+    static constexpr bool instantiable()
+    {
+        if constexpr (requires { C::oxInstantiable; })
+            return C::oxInstantiable;
+        return true;
+    }
+};
+
+template <class C>
+oxMetaObject* oxRegisterClass()
+{
+    oxMetaObject* meta = C::_Meta;
+    if (meta && meta->isRegistered()) [[likely]]
+        return meta;
+    return oxClassAccess::registerClass<C>();
+}
+
+template <class C>
+oxMetaObject* oxLazyClassType()
+{
+    if (!C::_Meta)
+        C::_Meta = oxMetaObject::createLazy(C::oxClassName());
+    return C::_Meta;
+}
+
+template <class C>
+C* oxCreateInstance(oxMemoryPool* pool)
+{
+    return static_cast<C*>(oxRegisterClass<C>()->createInstance(pool));
+}
+
+inline bool oxIsOfType(const oxObject* object, const oxMetaObject* meta)
+{
+    return object && object->getMetaObject()->isDerivedFrom(meta);
+}
+
+} // namespace Kel::Core

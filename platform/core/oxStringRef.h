@@ -1,0 +1,46 @@
+#pragma once
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace Kel::Core {
+
+// A pooled, immutable, shared string. Equal texts share one pool entry, so comparing two
+// references is comparing two pointers. A default reference is null, which is distinct
+// from the empty text: a node without a name never matches a name search.
+class oxStringRef {
+public:
+    oxStringRef() = default;
+    oxStringRef(const char* text);
+    oxStringRef(std::string_view text);
+    oxStringRef(const std::string& text) : oxStringRef(std::string_view(text)) {}
+    oxStringRef(const oxStringRef& other);
+    oxStringRef(oxStringRef&& other) noexcept : _entry(other._entry) { other._entry = nullptr; }
+    oxStringRef& operator=(const oxStringRef& other);
+    oxStringRef& operator=(oxStringRef&& other) noexcept;
+    ~oxStringRef();
+
+    bool isNull() const { return _entry == nullptr; }
+    // Null for a null reference.
+    const char* get() const;
+    // Never null: "" for a null reference.
+    const char* c_str() const;
+    size_t length() const;
+    std::string_view view() const { return {c_str(), length()}; }
+
+    bool operator==(const oxStringRef& other) const { return _entry == other._entry; }
+    bool operator==(const char* text) const;
+    // Byte-wise; a null reference sorts before every text.
+    int compare(const oxStringRef& other) const;
+
+    // Number of distinct texts currently pooled.
+    static size_t getPoolSize();
+
+    struct Entry;
+
+private:
+    Entry* _entry = nullptr;
+};
+
+} // namespace Kel::Core

@@ -1,0 +1,5 @@
+#pragma once
+
+namespace Kel {
+void libOXUtils_arkRegister();
+}

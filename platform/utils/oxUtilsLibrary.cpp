@@ -1,0 +1,9 @@
+#include "platform/utils/OXUtils.h"
+
+namespace Kel {
+
+void libOXUtils_arkRegister()
+{
+}
+
+} // namespace Kel
