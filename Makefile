@@ -1,0 +1,47 @@
+# Entry points. Each target installs the Debian packages it needs when they are missing,
+# configures, builds and runs.
+JOBS    ?= 2
+BUILD   ?= build
+ASAN    ?= build-asan
+FUZZ    ?= build-fuzz
+BENCHB  ?= build-bench
+DEPS    := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
+FUZZDEPS := clang libclang-rt-14-dev
+
+.PHONY: demo test test-asan fuzz fuzz-ci bench deps fuzz-deps clean
+
+deps:
+	@missing=""; for p in $(DEPS); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
+	  $$SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq $$missing; \
+	fi
+
+fuzz-deps:
+	@$(MAKE) --no-print-directory deps DEPS="$(DEPS) $(FUZZDEPS)"
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+demo: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target oxsg
+	./$(BUILD)/tools/oxsg demo
+
+test: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOXSG_SANITIZE=ON
+	cmake --build $(ASAN) -j $(JOBS)
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B $(BENCHB) -G Ninja -DCMAKE_BUILD_TYPE=Release -DOXSG_BUILD_BENCH=ON
+	cmake --build $(BENCHB) -j $(JOBS)
+	@for b in $(BENCHB)/bench/*; do [ -x "$$b" ] && [ -f "$$b" ] && { echo "== $$b"; "$$b" || exit 1; }; done; true
+
+clean:
+	rm -rf $(BUILD) $(ASAN) $(FUZZ) $(BENCHB)
