@@ -141,7 +141,10 @@ public:
     // Exact comparisons: they answer whether work can be skipped, not whether two results
     // are close; oxIsEqual() does the latter.
     bool isIdentity() const { return *this == oxMatrix44f(); }
-    bool isAffine() const { return m[0][3] == 0.0f && m[1][3] == 0.0f && m[2][3] == 0.0f && m[3][3] == 1.0f; }
+    bool isAffine() const
+    {
+        return m[0][3] == 0.0f && m[1][3] == 0.0f && m[2][3] == 0.0f && m[3][3] == 1.0f;
+    }
 
     bool operator==(const oxMatrix44f& o) const;
     bool operator!=(const oxMatrix44f& o) const { return !(*this == o); }

@@ -115,8 +115,8 @@ oxQuaternionf slerp(const oxQuaternionf& a, const oxQuaternionf& b, float t)
     float d = a.dot(b);
     const float sign = d < 0.0f ? -1.0f : 1.0f;
     d *= sign;
-    // Below about two degrees between them sin(theta) is too small to divide by, and the
-    // normalised blend is indistinguishable from the arc.
+    // Within about two degrees of each other (four degrees of rotation) sin(theta) is too
+    // small to divide by, and the normalised blend is indistinguishable from the arc.
     if (d > 0.9995f)
         return lerp(a, b, t);
     const float theta = std::acos(d);
