@@ -246,8 +246,11 @@ struct oxClassAccess {
     {
         oxClassRecord r;
         r.metaSlot = &C::_Meta;
-        if constexpr (!std::is_same_v<C, oxObject>)
+        if constexpr (!std::is_same_v<C, oxObject>) {
+            // Casts to the registered parent must be plain static casts.
+            static_assert(std::is_base_of_v<typename C::oxParentClass, C>, "the registered parent must be a base");
             r.registerParent = &C::oxParentClass::arkRegisterInternal;
+        }
         r.name = C::oxClassName();
         r.instanceSize = sizeof(C);
         r.abstract = std::is_abstract_v<C>;

@@ -1,4 +1,5 @@
 #pragma once
+#include <utility>
 #include <vector>
 
 #include "platform/core/oxObject.h"
@@ -74,6 +75,14 @@ public:
             if (_items[i] == object)
                 return int(i);
         return -1;
+    }
+    // Exchanges two entries; no reference changes hands.
+    bool swap(int a, int b)
+    {
+        if (a < 0 || b < 0 || a >= getCount() || b >= getCount())
+            return false;
+        std::swap(_items[a], _items[b]);
+        return true;
     }
     // Grows with null entries or shrinks, releasing what is cut off.
     void setCount(int count)

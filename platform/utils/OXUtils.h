@@ -1,5 +1,9 @@
 #pragma once
+#include "platform/utils/oxCompression.h"
+#include "platform/utils/oxDataStack.h"
+#include "platform/utils/oxMatrixObject.h"
 
 namespace Kel {
+// Registers the utility library's classes.
 void libOXUtils_arkRegister();
-}
+} // namespace Kel

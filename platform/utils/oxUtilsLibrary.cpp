@@ -1,9 +1,12 @@
 #include "platform/utils/OXUtils.h"
 
-namespace Kel {
+#include "platform/math/OXMath.h"
 
-void libOXUtils_arkRegister()
+void Kel::libOXUtils_arkRegister()
 {
+    libOXMath_arkRegister();
+    Utils::oxMatrixObject::arkRegister();
+    Utils::oxMatrixObjectList::arkRegister();
+    Utils::oxMatrixStack::arkRegister();
+    Utils::oxNonRefCountedObjectStack::arkRegister();
 }
-
-} // namespace Kel

@@ -1,0 +1,16 @@
+#include "platform/math/OXMath.h"
+
+void Kel::libOXMath_arkRegister()
+{
+    using namespace Kel::Math;
+    oxAABox::arkRegister();
+    oxSphere::arkRegister();
+    oxVolumeList::arkRegister();
+    oxRay::arkRegister();
+    oxRayList::arkRegister();
+    oxVec2fList::arkRegister();
+    oxVec3fList::arkRegister();
+    oxVec4fList::arkRegister();
+    oxQuaternionfList::arkRegister();
+    oxMatrix44fList::arkRegister();
+}

@@ -1,0 +1,95 @@
+#pragma once
+#include "platform/core/oxDataList.h"
+#include "platform/core/oxObjectList.h"
+#include "platform/math/oxMathTypes.h"
+
+namespace Kel::Math {
+
+using Core::oxFields;
+
+// A bounding volume. Nodes hold one as their bound; culling and intersection read it.
+// Every volume class can say which box encloses it, so code that only understands boxes
+// works with any volume.
+class oxVolume : public Core::oxObject {
+    OX_CLASS(oxVolume, Core::oxObject)
+public:
+    virtual void empty() = 0;
+    virtual bool isEmpty() const = 0;
+    virtual void extendBy(const oxVec3f& point) = 0;
+    virtual void extendBy(const oxVolume* volume);
+    virtual oxVec3f getCenter() const = 0;
+    // Becomes a volume enclosing the transformed one.
+    virtual void transform(const oxMatrix44f& m) = 0;
+    virtual oxBox3f getBox() const = 0;
+    virtual bool contains(const oxVec3f& point) const = 0;
+    // Nearest entry distance along a ray with a unit direction, within `length`.
+    virtual bool intersectRay(const oxVec3f& origin, const oxVec3f& direction, float length, float& t) const = 0;
+
+protected:
+    oxVolume() = default;
+};
+
+// Axis-aligned box; empty when min exceeds max on any axis (the default).
+class oxAABox : public oxVolume {
+    OX_CLASS(oxAABox, oxVolume)
+    OX_FIELDS(min, max)
+public:
+    const oxVec3f& getMin() const { return _min; }
+    const oxVec3f& getMax() const { return _max; }
+    void set(const oxVec3f& min, const oxVec3f& max)
+    {
+        _min = min;
+        _max = max;
+    }
+    void set(const oxBox3f& box) { set(box.min, box.max); }
+
+    void empty() override { set(oxBox3f()); }
+    bool isEmpty() const override { return getBox().isEmpty(); }
+    void extendBy(const oxVec3f& point) override;
+    void extendBy(const oxVolume* volume) override;
+    oxVec3f getCenter() const override { return getBox().getCenter(); }
+    void transform(const oxMatrix44f& m) override;
+    oxBox3f getBox() const override { return {_min, _max}; }
+    bool contains(const oxVec3f& point) const override { return getBox().contains(point); }
+    bool intersectRay(const oxVec3f& origin, const oxVec3f& direction, float length, float& t) const override;
+
+protected:
+    oxAABox() = default;
+    static void arkRegisterInitialize(oxFields<oxAABox>& f);
+    oxVec3f _min;
+    oxVec3f _max;
+};
+
+// Sphere; empty while the radius is negative (the default).
+class oxSphere : public oxVolume {
+    OX_CLASS(oxSphere, oxVolume)
+    OX_FIELDS(center, radius)
+public:
+    const oxVec3f& getCenterPoint() const { return _center; }
+    float getRadius() const { return _radius; }
+    void set(const oxVec3f& center, float radius)
+    {
+        _center = center;
+        _radius = radius;
+    }
+
+    void empty() override { _radius = -1.0f; }
+    bool isEmpty() const override { return _radius < 0.0f; }
+    void extendBy(const oxVec3f& point) override;
+    void extendBy(const oxVolume* volume) override;
+    oxVec3f getCenter() const override { return _center; }
+    void transform(const oxMatrix44f& m) override;
+    oxBox3f getBox() const override;
+    bool contains(const oxVec3f& point) const override;
+    bool intersectRay(const oxVec3f& origin, const oxVec3f& direction, float length, float& t) const override;
+
+protected:
+    oxSphere() = default;
+    static void arkRegisterInitialize(oxFields<oxSphere>& f);
+    oxVec3f _center;
+    float _radius = -1.0f;
+};
+
+OX_OBJECT_LIST(oxVolumeList, oxVolume)
+
+} // namespace Kel::Math

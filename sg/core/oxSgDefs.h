@@ -1,0 +1,12 @@
+#pragma once
+// What every scene-graph header stands on: the object system, math and utilities, whose
+// names the scene graph uses unqualified.
+#include "platform/core/OXCore.h"
+#include "platform/math/OXMath.h"
+#include "platform/utils/OXUtils.h"
+
+namespace Kel::Sg {
+using namespace Kel::Core;
+using namespace Kel::Math;
+using namespace Kel::Utils;
+} // namespace Kel::Sg

@@ -1,0 +1,63 @@
+#include "sg/core/oxSgLibrary.h"
+
+#include "sg/OXSg.h"
+
+namespace Kel {
+
+namespace {
+bool g_initialized = false;
+
+// The library's registration order. A class joins this table in its place once it exists.
+using RegisterFunction = void (*)();
+const RegisterFunction kRegistrationOrder[] = {
+    &Sg::oxUserInfo::arkRegister,
+    &Sg::oxObjectPool::arkRegister,
+    &Sg::oxStringValue::arkRegister,
+    &Sg::oxStringKey::arkRegister,
+    &Sg::oxSimpleUserInfo::arkRegister,
+    &Sg::oxMatrixObjectPool::arkRegister,
+    &Sg::oxPropertyValue::arkRegister,
+    &Sg::oxPropertyKey::arkRegister,
+    &Sg::oxProperty::arkRegister,
+    &Sg::oxPropertyList::arkRegister,
+    &Sg::oxNode::arkRegister,
+    &Sg::oxNodeList::arkRegister,
+    &Sg::oxNodeListList::arkRegister,
+    &Sg::oxNonRefCountedNodeList::arkRegister,
+    &Sg::oxHashedUserInfo::arkRegister,
+    &Sg::oxGroup::arkRegister,
+    &Sg::oxBitMask::arkRegister,
+};
+} // namespace
+
+void _libOXSg_Init()
+{
+    g_initialized = true;
+}
+
+bool _libOXSg_IsInitialized()
+{
+    return g_initialized;
+}
+
+void libOXSg_arkRegister()
+{
+    _libOXSg_Init();
+    for (RegisterFunction fn : kRegistrationOrder)
+        fn();
+}
+
+void Sg::oxArkRegisterForOXBFiles()
+{
+    libOXSg_arkRegister();
+    libOXUtils_arkRegister();
+}
+
+} // namespace Kel
+
+void createLibraryObject(Kel::Core::oxSmartPointer<Kel::Core::oxLibrary>& out)
+{
+    Kel::Core::oxSmartPointer<Kel::Core::oxLibrary> library = Kel::Core::oxLibrary::_instantiateFromPool(nullptr);
+    library->_registerFunction = &Kel::libOXSg_arkRegister;
+    out = library;
+}

@@ -1,0 +1,145 @@
+#include "sg/nodes/oxGroup.h"
+
+#include <unordered_map>
+
+namespace Kel::Sg {
+
+void oxGroup::arkRegisterInitialize(oxFields<oxGroup>& f)
+{
+    f.add(OX_FIELD(childList)).constructWithOwner();
+}
+
+bool oxGroup::isTransformable() const
+{
+    if (getParentCount() > 1)
+        return false;
+    for (int i = 0; i < getChildCount(); ++i)
+        if (oxNode* child = getChild(i); child && !child->isTransformable())
+            return false;
+    return true;
+}
+
+void oxGroup::transform(const oxMatrix44f& m)
+{
+    for (int i = 0; i < getChildCount(); ++i)
+        if (oxNode* child = getChild(i))
+            child->transform(m);
+}
+
+bool oxGroup::insertChild(int index, oxNode* child)
+{
+    if (!child || !_childList || index < 0 || index > _childList->getCount())
+        return false;
+    if (!child->addParent(this))
+        return false;
+    _childList->insert(index, child);
+    propagateFlagsUp(unsigned(child->getFlags()));
+    return true;
+}
+
+int oxGroup::appendChild(oxNode* child)
+{
+    int index = getChildCount();
+    return insertChild(index, child) ? index : -1;
+}
+
+oxSmartPointer<oxNode> oxGroup::removeChild(int index)
+{
+    if (index < 0 || index >= getChildCount())
+        return nullptr;
+    oxSmartPointer<oxNode> child = getChild(index);
+    if (child)
+        child->removeParent(this);
+    _childList->remove(index);
+    if (child)
+        removeFlagsUp(unsigned(child->getFlags()));
+    return child;
+}
+
+int oxGroup::removeChild(oxNode* child)
+{
+    int index = getChild(child);
+    if (index >= 0)
+        removeChild(index);
+    return index;
+}
+
+void oxGroup::removeAllChildren()
+{
+    if (!hasChildren())
+        return;
+    for (int i = 0; i < getChildCount(); ++i)
+        if (oxNode* child = getChild(i))
+            child->removeParent(this);
+    _childList->removeAll();
+    removeFlagsUp(unsigned(_flags));
+}
+
+void oxGroup::removeFlagsUp(unsigned flags)
+{
+    unsigned keep = ~unsigned(getInherantFlags());
+    flags &= keep & flagMask;
+    if (!flags)
+        return;
+    unsigned childFlags = 0;
+    for (int i = 0; i < getChildCount(); ++i)
+        if (oxNode* child = getChild(i))
+            childFlags |= unsigned(child->getFlags());
+    unsigned clear = ~childFlags & keep & flagMask & flags;
+    if (!clear)
+        return;
+    setFlags(int(clear), false);
+    for (int i = 0; i < getParentCount(); ++i)
+        static_cast<oxGroup*>(getParent(i))->removeFlagsUp(clear);
+}
+
+void oxGroup::userRelease()
+{
+    for (int i = 0; i < getChildCount(); ++i)
+        if (oxNode* child = getChild(i))
+            child->removeParent(this);
+    oxNode::userRelease();
+}
+
+void oxGroup::syncChildParents()
+{
+    // Counted per distinct child, so a group with many children is linear, not cubic.
+    std::unordered_map<oxNode*, int> listed;
+    for (int i = 0; i < getChildCount(); ++i)
+        if (oxNode* child = getChild(i))
+            ++listed[child];
+    for (int i = 0; i < getChildCount(); ++i) {
+        oxNode* child = getChild(i);
+        auto it = child ? listed.find(child) : listed.end();
+        if (it == listed.end())
+            continue;
+        int recorded = 0;
+        for (int k = 0; k < child->getParentCount(); ++k)
+            recorded += child->getParent(k) == this;
+        for (; recorded < it->second; ++recorded)
+            child->addParent(this);
+        for (; recorded > it->second; --recorded)
+            child->removeParent(this);
+        listed.erase(it);
+    }
+}
+
+void oxGroup::postFileRead()
+{
+    oxNode::postFileRead();
+    syncChildParents();
+}
+
+void oxGroup::userCopyShallow(const oxObject* source)
+{
+    oxNode::userCopyShallow(source);
+    syncChildParents();
+}
+
+void oxGroup::userCopyDeep(const oxObject* source)
+{
+    oxNode::userCopyDeep(source);
+    syncChildParents();
+}
+
+} // namespace Kel::Sg
