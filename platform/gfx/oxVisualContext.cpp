@@ -1,0 +1,122 @@
+#include "platform/gfx/oxVisualContext.h"
+
+#include <cstring>
+
+#include "platform/core/oxOutput.h"
+
+namespace Kel::Gfx {
+
+namespace {
+oxVisualContext* g_current = nullptr;
+constexpr const char kPrefix[] = "OX_GFX_";
+} // namespace
+
+const char* oxGfxEnumText(Core::oxMetaEnum* meta, int value)
+{
+    const char* name = meta ? meta->getEnumName(value) : nullptr;
+    if (!name)
+        return "?";
+    constexpr size_t n = sizeof kPrefix - 1;
+    if (std::strncmp(name, kPrefix, n) != 0 || std::strncmp(meta->getName(), kPrefix, n) != 0)
+        return name;
+    // OX_GFX_BLEND_SRC_ALPHA of OX_GFX_BLEND_FACTOR reads SRC_ALPHA: the first word of the
+    // enumeration's name goes when the item repeats it.
+    const char* item = name + n;
+    const char* group = meta->getName() + n;
+    size_t word = std::strcspn(group, "_");
+    if (std::strncmp(item, group, word) == 0 && item[word] == '_')
+        return item + word + 1;
+    return item;
+}
+
+void oxVisualContext::makeCurrent()
+{
+    g_current = this;
+}
+
+bool oxVisualContext::isCurrent() const
+{
+    return g_current == this;
+}
+
+void oxVisualContext::userRelease()
+{
+    if (g_current == this)
+        g_current = nullptr;
+    oxObject::userRelease();
+}
+
+int oxGetGenericCapability(int number)
+{
+    static constexpr int kGeneric[kCapabilityCount] = {
+        4096, // MAX_TEXTURE_SIZE
+        8,    // MAX_LIGHTS
+        6,    // MAX_CLIP_PLANES
+        4,    // MAX_VERTEX_BLEND_MATRICES
+        32,   // MAX_PALETTE_MATRICES
+        8,    // MAX_TEXTURE_COORD_SETS
+        24,   // DEPTH_BITS
+        8,    // STENCIL_BITS
+        8,    // TEXTURE_UNITS
+        1,    // CUBE_MAPS
+        1,    // TEXTURE_COMBINE
+        1,    // RENDER_TO_TEXTURE
+        1,    // DISPLAY_LISTS
+        1,    // NON_POWER_OF_TWO_TEXTURES
+        16,   // MAX_ANISOTROPY
+        1,    // BLEND_EQUATIONS
+        1,    // TEXTURE_SUBTRACT
+        1,    // TEXTURE_DOT3
+        8192, // MAX_VIEWPORT_SIZE
+    };
+    return number >= 0 && number < kCapabilityCount ? kGeneric[number] : 0;
+}
+
+oxVisualContext* findVisualContext()
+{
+    return g_current;
+}
+
+const oxImage* oxTextureDescription::getImage(int level, int face) const
+{
+    int i = level * faceCount + face;
+    if (!images || level < 0 || face < 0 || face >= faceCount || i >= images->getCount())
+        return nullptr;
+    return images->get(i);
+}
+
+int oxDrawDescription::countElements() const
+{
+    const char* problem = nullptr;
+    int vertexCount = vertices ? vertices->getVertexCount() : 0;
+    int available = indices ? indices->getCount() : vertexCount - firstVertex;
+    int needed = 0;
+    if (!vertices || !vertices->getStream(OX_GFX_COMPONENT_POSITION).isValid())
+        problem = "no positions";
+    else if (primitiveCount < 0 || firstVertex < 0 || primitiveType < 0 || primitiveType > OX_GFX_DRAW_TRIANGLE_FANS)
+        problem = "bad primitive type, count or first vertex";
+    else if (primitiveType <= OX_GFX_DRAW_LINES || primitiveType == OX_GFX_DRAW_TRIANGLES) {
+        static constexpr int kPerPrimitive[] = {1, 2, 0, 3};
+        needed = primitiveCount * kPerPrimitive[primitiveType];
+    } else if (lengths) {
+        if (lengths->getCount() < primitiveCount)
+            problem = "fewer lengths than primitives";
+        for (int p = 0; !problem && p < primitiveCount; ++p)
+            needed += int((*lengths)[p]);
+    } else if (primitiveCount > 1)
+        problem = "several strips without lengths";
+    else
+        needed = primitiveCount ? available : 0;
+    if (!problem && (needed > available || needed < 0))
+        problem = "more elements than the arrays hold";
+    for (int i = 0; !problem && indices && i < needed; ++i)
+        if (int((*indices)[i]) + firstVertex >= vertexCount)
+            problem = "an index beyond the vertices";
+    if (problem) {
+        Core::oxReportWarning("draw refused: %s", problem);
+        return -1;
+    }
+    return needed;
+}
+
+} // namespace Kel::Gfx
