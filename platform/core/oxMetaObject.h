@@ -128,25 +128,29 @@ public:
     oxObject* getObject(const oxObject* object, int index) const override
     {
         const M& m = static_cast<const C*>(object)->*_member;
-        if constexpr (std::is_array_v<M>)
-            return m[index];
-        else if constexpr (requires { oxFieldTraits<M>::kind; } && oxIsObjectKind(oxFieldTraits<M>::kind))
-            return m;
-        else
+        if constexpr (!kHoldsObjects)
             return nullptr;
+        else if constexpr (std::is_array_v<M>)
+            return m[index];
+        else
+            return m;
     }
     void setObject(oxObject* object, int index, oxObject* value) const override
     {
         M& m = static_cast<C*>(object)->*_member;
-        if constexpr (std::is_array_v<M>)
+        if constexpr (kHoldsObjects && std::is_array_v<M>)
             m[index] = static_cast<typename oxFieldTraits<M>::Referenced*>(value);
-        else if constexpr (requires { typename oxFieldTraits<M>::Referenced; })
+        else if constexpr (kHoldsObjects)
             m = static_cast<typename oxFieldTraits<M>::Referenced*>(value);
+        (void)m;
         (void)index;
+        (void)value;
     }
     std::unique_ptr<oxFieldAccess> clone() const override { return std::make_unique<oxMemberAccess>(_member); }
 
 private:
+    // Char and float arrays are arrays too, but hold no objects.
+    static constexpr bool kHoldsObjects = requires { typename oxFieldTraits<M>::Referenced; };
     M C::*_member;
 };
 
