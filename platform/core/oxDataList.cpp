@@ -1,7 +1,10 @@
 #include "platform/core/oxDataList.h"
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/core/oxContentStream.h"
 
 namespace Kel::Core {
 
@@ -147,6 +150,28 @@ bool oxDataList::userIsAlikeShallow(const oxObject* other) const
     auto* o = static_cast<const oxDataList*>(other);
     return o->_count == _count && o->_elementSize == _elementSize &&
            (_count == 0 || std::memcmp(o->_data, _data, size_t(_count) * _elementSize) == 0);
+}
+
+void oxDataList::writeContents(oxContentWriter& out) const
+{
+    // The file stores packed values of the element kind; an element type with padding or
+    // a size its kind does not explain would be stored wrongly.
+    if (oxPlainScalarSize(getElementKind()) * size_t(getElementScalarCount()) != size_t(_elementSize))
+        return out.fail("the list's elements are not packed values of their kind");
+    out.writeArray(getElementKind(), getElementScalarCount(), _data, uint32_t(_count));
+}
+
+bool oxDataList::readContents(oxContentReader& in)
+{
+    uint32_t n = 0;
+    if (!in.beginArray(getElementKind(), getElementScalarCount(), n))
+        return false;
+    if (n > uint32_t(INT_MAX))
+        return in.fail("too many elements for a list");
+    resizeAndSetCount(int(n));
+    if (_count != int(n))
+        return in.fail("out of memory for the list's elements");
+    return in.readPlain(_data, n);
 }
 
 } // namespace Kel::Core

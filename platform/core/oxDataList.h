@@ -48,6 +48,9 @@ public:
     void userCopyShallow(const oxObject* source) override;
     void userCopyDeep(const oxObject* source) override { userCopyShallow(source); }
     bool userIsAlikeShallow(const oxObject* other) const override;
+    // One array of the element kind.
+    void writeContents(oxContentWriter& out) const override;
+    bool readContents(oxContentReader& in) override;
 
 protected:
     explicit oxDataList(int elementSize) : _elementSize(elementSize) {}

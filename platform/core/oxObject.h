@@ -9,6 +9,9 @@
 
 namespace Kel::Core {
 
+class oxContentWriter;
+class oxContentReader;
+
 // Root of every registered class: an intrusive reference count, the memory pool the
 // object came from, and the hooks through which the class metadata builds, resets, copies,
 // compares, stores and releases objects.
@@ -82,6 +85,11 @@ public:
     // under the older description. The default copies the fields both classes share by
     // name and kind.
     virtual oxResult makeConcrete(const oxObject* older);
+    // Containers store what they hold beyond their declared fields (list elements, map
+    // entries, text) through these, as typed arrays (oxContentStream.h). The defaults store
+    // nothing. readContents runs only when the stored object has contents.
+    virtual void writeContents(oxContentWriter&) const {}
+    virtual bool readContents(oxContentReader&) { return true; }
 
     static void* operator new(size_t size);
     static void* operator new(size_t size, oxMemoryPool* pool);

@@ -2,6 +2,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/core/oxContentStream.h"
 #include "platform/core/oxObject.h"
 
 namespace Kel::Core {
@@ -120,12 +121,37 @@ public:
     {
         return static_cast<const oxBasicObjectList*>(other)->_items == _items;
     }
+    // One array of references, checked against the element type on reading.
+    void writeContents(oxContentWriter& out) const override
+    {
+        out.beginArray(kContentKind, 1, uint32_t(_items.size()));
+        for (oxObject* o : _items)
+            out.writeObject(o);
+    }
+    bool readContents(oxContentReader& in) override
+    {
+        uint32_t n = 0;
+        if (!in.beginArray(kContentKind, 1, n))
+            return false;
+        removeAll();
+        _items.reserve(n);
+        const oxMetaObject* type = getElementType();
+        for (uint32_t i = 0; i < n; ++i) {
+            oxObject* o = nullptr;
+            if (!in.readObject(o, type))
+                return false;
+            appendObject(o);
+        }
+        return true;
+    }
 
 protected:
     oxBasicObjectList() = default;
     ~oxBasicObjectList() override { removeAll(); }
 
 private:
+    static constexpr oxFieldKind kContentKind = Counted ? oxFieldKind::ObjectRef : oxFieldKind::RawRef;
+
     static void hold(oxObject* o)
     {
         if (Counted && o)

@@ -1,5 +1,7 @@
 #include "platform/core/oxStrings.h"
 
+#include "platform/core/oxContentStream.h"
+
 namespace Kel::Core {
 
 void oxStringObj::userResetFields(bool forFileRead)
@@ -74,6 +76,76 @@ void oxObjectStringMap::userResetFields(bool forFileRead)
 {
     oxObject::userResetFields(forFileRead);
     _map.clear();
+}
+
+void oxStringObj::writeContents(oxContentWriter& out) const
+{
+    out.beginArray(oxFieldKind::String, 1, 1);
+    out.writeText(_value);
+}
+
+bool oxStringObj::readContents(oxContentReader& in)
+{
+    uint32_t n = 0;
+    if (!in.beginArray(oxFieldKind::String, 1, n))
+        return false;
+    if (n != 1)
+        return in.fail("a string object holds exactly one text");
+    return in.readText(_value);
+}
+
+void oxStringRefList::writeContents(oxContentWriter& out) const
+{
+    out.beginArray(oxFieldKind::String, 1, uint32_t(_items.size()));
+    for (const oxStringRef& s : _items)
+        out.writeString(s);
+}
+
+bool oxStringRefList::readContents(oxContentReader& in)
+{
+    uint32_t n = 0;
+    if (!in.beginArray(oxFieldKind::String, 1, n))
+        return false;
+    _items.assign(n, oxStringRef());
+    for (oxStringRef& s : _items)
+        if (!in.readString(s))
+            return false;
+    return true;
+}
+
+void oxObjectStringMap::writeContents(oxContentWriter& out) const
+{
+    out.beginArray(oxFieldKind::String, 1, uint32_t(_map.size()));
+    for (auto& entry : _map)
+        out.writeText(entry.first);
+    out.beginArray(oxFieldKind::ObjectRef, 1, uint32_t(_map.size()));
+    for (auto& entry : _map)
+        out.writeObject(entry.second.get());
+}
+
+bool oxObjectStringMap::readContents(oxContentReader& in)
+{
+    uint32_t n = 0;
+    if (!in.beginArray(oxFieldKind::String, 1, n))
+        return false;
+    std::vector<std::string> names(n);
+    for (std::string& name : names)
+        if (!in.readText(name))
+            return false;
+    uint32_t objects = 0;
+    if (!in.beginArray(oxFieldKind::ObjectRef, 1, objects))
+        return false;
+    if (objects != n)
+        return in.fail("a map stores as many objects as names");
+    _map.clear();
+    for (const std::string& name : names) {
+        oxObject* o = nullptr;
+        if (!in.readObject(o, nullptr))
+            return false;
+        if (!_map.emplace(name, o).second)
+            return in.fail("a map stores two entries under one name");
+    }
+    return true;
 }
 
 } // namespace Kel::Core

@@ -22,6 +22,8 @@ public:
     void userCopyShallow(const oxObject* source) override;
     void userCopyDeep(const oxObject* source) override { userCopyShallow(source); }
     bool userIsAlikeShallow(const oxObject* other) const override;
+    void writeContents(oxContentWriter& out) const override;
+    bool readContents(oxContentReader& in) override;
 
 protected:
     oxStringObj() = default;
@@ -49,6 +51,8 @@ public:
     void userCopyShallow(const oxObject* source) override;
     void userCopyDeep(const oxObject* source) override { userCopyShallow(source); }
     bool userIsAlikeShallow(const oxObject* other) const override;
+    void writeContents(oxContentWriter& out) const override;
+    bool readContents(oxContentReader& in) override;
 
 protected:
     oxStringRefList() = default;
@@ -75,6 +79,9 @@ public:
     }
 
     void userResetFields(bool forFileRead) override;
+    // The names, then the objects in the same order.
+    void writeContents(oxContentWriter& out) const override;
+    bool readContents(oxContentReader& in) override;
 
 protected:
     oxObjectStringMap() = default;
