@@ -1,6 +1,9 @@
 #pragma once
 // The object system and runtime services: everything a class of the scene graph stands on.
+#include "platform/core/oxContentStream.h"
+#include "platform/core/oxCoreLibrary.h"
 #include "platform/core/oxDataList.h"
+#include "platform/core/oxDirectory.h"
 #include "platform/core/oxMemoryBlock.h"
 #include "platform/core/oxMemoryPool.h"
 #include "platform/core/oxMetaEnum.h"
@@ -9,6 +12,10 @@
 #include "platform/core/oxObject.h"
 #include "platform/core/oxObjectList.h"
 #include "platform/core/oxOutput.h"
+#include "platform/core/oxOXBFile.h"
+#include "platform/core/oxOXBReader.h"
+#include "platform/core/oxOXBWriter.h"
 #include "platform/core/oxRegistry.h"
+#include "platform/core/oxResource.h"
 #include "platform/core/oxStrings.h"
 #include "platform/core/oxTimer.h"

@@ -1,0 +1,560 @@
+#include "platform/core/oxOXBReader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "platform/core/oxContentStream.h"
+#include "platform/core/oxDirectory.h"
+#include "platform/core/oxMemoryBlock.h"
+#include "platform/core/oxOXBFile.h"
+#include "platform/core/oxOutput.h"
+#include "platform/core/oxReferenceGraph.h"
+
+namespace Kel::Core {
+
+namespace {
+
+// How the objects of one stored class are built.
+struct ResolvedClass {
+    bool resolved = false;
+    bool isDescription = false;  // objects of the class stand for class descriptions
+    oxMetaObject* stored = nullptr; // the class the file names; its description reads the fields
+    oxMetaObject* concrete = nullptr; // the class the objects become
+    oxMetaObject* carrier = nullptr;  // redirected classes: what the older object is read into
+    // Per stored field, the field it sets, or null when it is skipped.
+    std::vector<const oxMetaField*> fields;
+};
+
+// One read. Pass one checks every record against the classes and the object table and
+// collects the references, so that the graph's shape is known to be sound before anything
+// is built; pass two creates the objects and fills them.
+class Build final : public oxContentReader {
+public:
+    Build(const oxOXBFile& file, oxMemoryPool* pool) : _file(file), _pool(pool) {}
+
+    bool check();
+    bool build(std::vector<oxSmartPointer<oxObject>>& objects);
+    // Notes on tolerated differences, given once the read has succeeded.
+    const std::vector<std::string>& getNotes() const { return _notes; }
+
+    bool beginArray(oxFieldKind kind, int width, uint32_t& count) override;
+    bool readPlain(void* elements, uint32_t count) override;
+    bool readString(oxStringRef& text) override;
+    bool readText(std::string& text) override;
+    bool readObject(oxObject*& object, const oxMetaObject* type) override;
+    bool readMemory(oxMemoryBlock& block) override;
+    bool atEnd() const override { return _cursor->atEnd(); }
+    bool fail(const char* reason) override;
+
+private:
+    bool resolveClass(uint32_t index);
+    bool checkRecord(uint32_t number);
+    bool checkContents(oxOXBCursor& in, uint32_t number);
+    bool fillRecord(uint32_t number);
+    bool fillField(oxOXBCursor& in, oxObject* object, const oxMetaField* field);
+    const char* className(uint32_t number) const { return _finalClass[number - 1]->getName(); }
+    const oxStringRef& string(uint32_t number);
+    bool takeValues(bool plain, uint32_t n);
+
+    const oxOXBFile& _file;
+    oxMemoryPool* _pool;
+    std::vector<ResolvedClass> _classes;
+    std::vector<const oxMetaObject*> _finalClass; // per object: what references to it find
+    std::vector<oxMetaObject*> _described;        // per object: the class a description names
+    std::vector<oxSmartPointer<oxObject>> _objects;
+    std::vector<oxSmartPointer<oxObject>> _carriers;
+    std::vector<oxStringRef> _strings;
+    std::vector<bool> _stringMade;
+    oxReferenceGraph _graph;
+    std::vector<std::string> _notes;
+
+    // The record whose contents are being read.
+    oxOXBCursor* _cursor = nullptr;
+    uint32_t _current = 0;
+    oxFieldKind _arrayKind = oxFieldKind::Int;
+    uint32_t _arrayWidth = 1;
+    uint64_t _valuesLeft = 0;
+};
+
+bool isClassDescriptionClass(const oxMetaObject* meta)
+{
+    return meta == oxMetaObject::getClassTypeSafe();
+}
+
+bool Build::resolveClass(uint32_t index)
+{
+    ResolvedClass& rc = _classes[index];
+    if (rc.resolved)
+        return true;
+    const oxOXBFile::Class& c = _file.getClass(index);
+    std::string name(c.name);
+    oxMetaObject* meta = oxMetaObject::findType(c.name);
+    if (!meta)
+        return _file.fail(c.offset, "class %s is not registered", name.c_str());
+    rc.stored = meta;
+    if (isClassDescriptionClass(meta)) {
+        if (c.fieldCount)
+            return _file.fail(c.offset, "class descriptions are stored without fields, but %u are listed",
+                              c.fieldCount);
+        rc.isDescription = true;
+        rc.concrete = meta;
+        rc.resolved = true;
+        return true;
+    }
+    oxMetaObject* concrete = meta;
+    for (int hops = 0; concrete->getRedirect(); ++hops) {
+        if (hops == 32)
+            return _file.fail(c.offset, "the redirection of class %s to newer classes never ends", name.c_str());
+        concrete = concrete->getRedirect();
+    }
+    if (!concrete->canInstantiate())
+        return _file.fail(c.offset, "class %s cannot be instantiated%s%s", concrete->getName(),
+                          concrete != meta ? " (stored objects of class " : "",
+                          concrete != meta ? (name + " become objects of it)").c_str() : "");
+    rc.concrete = concrete;
+    if (concrete != meta) {
+        if (meta->canInstantiate())
+            rc.carrier = meta;
+        else if (concrete->isDerivedFrom(meta))
+            rc.carrier = concrete;
+        else
+            return _file.fail(c.offset,
+                              "class %s is redirected to %s, but cannot be instantiated to read the older "
+                              "object, and %s does not derive from it",
+                              name.c_str(), concrete->getName(), concrete->getName());
+    }
+    rc.fields.resize(c.fieldCount);
+    for (uint32_t i = 0; i < c.fieldCount; ++i) {
+        const oxOXBFile::Field& stored = _file.getField(c, i);
+        const oxMetaField* f = meta->getMetaField(stored.name);
+        std::string why;
+        if (!f)
+            why = "the class has no such field";
+        else if (!f->isPersistent())
+            why = "the class no longer stores it";
+        else if (f->getKind() != stored.kind || uint32_t(f->getCount()) != stored.width)
+            why = "the class declares it as " + oxOXBFile::shapeName(f->getKind(), uint32_t(f->getCount()));
+        else {
+            rc.fields[i] = f;
+            continue;
+        }
+        _notes.push_back(_file.getSourceName() + ": class " + name + ": stored field " + std::string(stored.name) +
+                         " (" + oxOXBFile::shapeName(stored.kind, stored.width) + ") is skipped: " + why);
+    }
+    rc.resolved = true;
+    return true;
+}
+
+bool Build::check()
+{
+    uint32_t count = _file.getObjectCount();
+    _classes.resize(_file.getClassCount());
+    _finalClass.resize(count);
+    _described.resize(count);
+    for (uint32_t n = 1; n <= count; ++n) {
+        uint32_t index = _file.getObject(n).classIndex;
+        if (!resolveClass(index))
+            return false;
+        _finalClass[n - 1] = _classes[index].concrete;
+    }
+    if (_classes[_file.getObject(_file.getRoot()).classIndex].isDescription)
+        return _file.fail(_file.getRootOffset(), "the root is a class description, not an object");
+    for (uint32_t n = 1; n <= count; ++n)
+        if (!checkRecord(n))
+            return false;
+
+    _graph.setNodeCount(count);
+    uint32_t node = 0, from = 0, to = 0;
+    if (_graph.findHoldingCycle(node))
+        return _file.fail(_file.getObject(node + 1).recordBegin,
+                          "object %u (class %s) is on a cycle of holding references, whose objects could never "
+                          "be released",
+                          node + 1, className(node + 1));
+    if (_graph.findUnheldTarget(_file.getRoot() - 1, from, to))
+        return _file.fail(_file.getObject(from + 1).recordBegin,
+                          "object %u (class %s) points at object %u (class %s) without holding it, and nothing "
+                          "that the root holds holds that object",
+                          from + 1, className(from + 1), to + 1, className(to + 1));
+    return true;
+}
+
+bool Build::checkRecord(uint32_t number)
+{
+    const oxOXBFile::Object& object = _file.getObject(number);
+    const oxOXBFile::Class& c = _file.getClass(object.classIndex);
+    const ResolvedClass& rc = _classes[object.classIndex];
+    oxOXBCursor in(_file, object.recordBegin, object.recordEnd);
+    if (rc.isDescription) {
+        uint32_t s = 0;
+        if (!in.readStringNumber(s))
+            return false;
+        if (!s || !(_described[number - 1] = oxMetaObject::findType(_file.getString(s))))
+            return in.fail("object %u describes the class %s, which is not registered", number,
+                           std::string(_file.getString(s)).c_str());
+        return in.atEnd() || in.fail("%zu bytes follow the class description of object %u", in.remaining(), number);
+    }
+    for (uint32_t i = 0; i < c.fieldCount; ++i) {
+        const oxOXBFile::Field& stored = _file.getField(c, i);
+        const oxMetaField* f = rc.fields[i];
+        if (!oxIsObjectKind(stored.kind)) {
+            if (!in.skipValue(stored.kind, stored.width))
+                return false;
+            continue;
+        }
+        for (uint32_t k = 0; k < stored.width; ++k) {
+            uint32_t target = 0;
+            if (!in.readReference(target))
+                return false;
+            if (!target || !f)
+                continue;
+            const oxMetaObject* wanted = f->getReferencedClass();
+            if (wanted && !_finalClass[target - 1]->isDerivedFrom(wanted))
+                return _file.fail(in.getOffset() - 4,
+                                  "field %s of object %u (class %s) refers to object %u of class %s, which is not "
+                                  "a %s",
+                                  f->getName(), number, className(number), target, className(target),
+                                  wanted->getName());
+            if (!_classes[_file.getObject(target).classIndex].isDescription)
+                _graph.add(number - 1, target - 1, stored.kind != oxFieldKind::RawRef);
+        }
+    }
+    return checkContents(in, number);
+}
+
+bool Build::checkContents(oxOXBCursor& in, uint32_t number)
+{
+    while (!in.atEnd()) {
+        oxFieldKind kind;
+        uint32_t width = 0, count = 0;
+        if (!in.beginArray(kind, width, count))
+            return false;
+        if (oxPlainScalarSize(kind)) {
+            if (!in.readPlain(kind, width, nullptr, count))
+                return false;
+            continue;
+        }
+        uint64_t values = kind == oxFieldKind::MemoryRef ? count : uint64_t(count) * width;
+        for (uint64_t v = 0; v < values; ++v) {
+            uint32_t target = 0;
+            if (!oxIsObjectKind(kind)) {
+                if (!in.skipValue(kind, 1))
+                    return false;
+            } else if (!in.readReference(target))
+                return false;
+            else if (target && !_classes[_file.getObject(target).classIndex].isDescription)
+                _graph.add(number - 1, target - 1, kind != oxFieldKind::RawRef);
+        }
+    }
+    return true;
+}
+
+const oxStringRef& Build::string(uint32_t number)
+{
+    if (_strings.empty()) {
+        _strings.resize(size_t(_file.getStringCount()) + 1);
+        _stringMade.resize(_strings.size());
+    }
+    if (number && !_stringMade[number]) {
+        _strings[number] = oxStringRef(_file.getString(number));
+        _stringMade[number] = true;
+    }
+    return _strings[number];
+}
+
+bool Build::build(std::vector<oxSmartPointer<oxObject>>& objects)
+{
+    uint32_t count = _file.getObjectCount();
+    _objects.resize(count);
+    _carriers.resize(count);
+    for (uint32_t n = 1; n <= count; ++n) {
+        const ResolvedClass& rc = _classes[_file.getObject(n).classIndex];
+        if (rc.isDescription) {
+            _objects[n - 1] = _described[n - 1];
+            continue;
+        }
+        _objects[n - 1] = rc.concrete->createInstance(_pool, true);
+        if (rc.carrier)
+            _carriers[n - 1] = rc.carrier->createInstance(_pool, true);
+        if (!_objects[n - 1] || (rc.carrier && !_carriers[n - 1]))
+            return _file.fail(_file.getObject(n).recordBegin, "object %u of class %s could not be created", n,
+                              rc.concrete->getName());
+    }
+    for (uint32_t n = 1; n <= count; ++n)
+        if (!fillRecord(n))
+            return false;
+    for (uint32_t n = 1; n <= count; ++n) {
+        if (!_carriers[n - 1])
+            continue;
+        if (_objects[n - 1]->makeConcrete(_carriers[n - 1]) != kSuccess)
+            return _file.fail(_file.getObject(n).recordBegin,
+                              "object %u of class %s could not take over the older object of class %s", n,
+                              className(n), _classes[_file.getObject(n).classIndex].stored->getName());
+        _carriers[n - 1] = nullptr;
+    }
+    for (uint32_t n = 1; n <= count; ++n)
+        if (!_classes[_file.getObject(n).classIndex].isDescription)
+            _objects[n - 1]->postFileRead();
+    objects.swap(_objects);
+    return true;
+}
+
+bool Build::fillRecord(uint32_t number)
+{
+    const oxOXBFile::Object& stored = _file.getObject(number);
+    const oxOXBFile::Class& c = _file.getClass(stored.classIndex);
+    const ResolvedClass& rc = _classes[stored.classIndex];
+    if (rc.isDescription)
+        return true;
+    oxObject* object = rc.carrier ? _carriers[number - 1].get() : _objects[number - 1].get();
+    oxOXBCursor in(_file, stored.recordBegin, stored.recordEnd);
+    for (uint32_t i = 0; i < c.fieldCount; ++i) {
+        const oxOXBFile::Field& field = _file.getField(c, i);
+        if (!(rc.fields[i] ? fillField(in, object, rc.fields[i]) : in.skipValue(field.kind, field.width)))
+            return false;
+    }
+    if (in.atEnd())
+        return true;
+    _cursor = &in;
+    _current = number;
+    _valuesLeft = 0;
+    bool read = object->readContents(*this);
+    _cursor = nullptr;
+    if (!read)
+        return _file.fail(in.getOffset(), "object %u (class %s) could not read its contents", number,
+                          className(number));
+    if (_valuesLeft || !in.atEnd())
+        return _file.fail(in.getOffset(), "object %u (class %s) left %zu bytes of its contents unread", number,
+                          className(number), in.remaining());
+    return true;
+}
+
+bool Build::fillField(oxOXBCursor& in, oxObject* object, const oxMetaField* field)
+{
+    oxFieldKind kind = field->getKind();
+    uint32_t number = 0;
+    switch (kind) {
+    case oxFieldKind::String:
+        if (!in.readStringNumber(number))
+            return false;
+        *static_cast<oxStringRef*>(field->address(object)) = string(number);
+        return true;
+    case oxFieldKind::ObjectRef:
+    case oxFieldKind::RawRef:
+    case oxFieldKind::ObjectRefArray:
+        for (int k = 0; k < field->getCount(); ++k) {
+            if (!in.readReference(number))
+                return false;
+            if (!field->setObject(object, number ? _objects[number - 1].get() : nullptr, k, false))
+                return in.fail("field %s of class %s refused object %u", field->getName(),
+                               object->getMetaObject()->getName(), number);
+        }
+        return true;
+    case oxFieldKind::MemoryRef:
+        if (!in.readMemorySize(number))
+            return false;
+        static_cast<oxMemoryBlock*>(field->address(object))->assign(_file.getData() + in.getOffset(), number);
+        return in.readBytes(nullptr, number);
+    default:
+        return in.readPlain(kind, uint32_t(field->getCount()), field->address(object), 1);
+    }
+}
+
+bool Build::fail(const char* reason)
+{
+    return _cursor->fail("object %u (class %s): %s", _current, className(_current), reason);
+}
+
+bool Build::takeValues(bool plain, uint32_t n)
+{
+    if (plain != (oxPlainScalarSize(_arrayKind) != 0) || n > _valuesLeft)
+        return _cursor->fail("object %u (class %s) reads %s than its array of %s holds", _current,
+                             className(_current), n > _valuesLeft ? "more values" : "other values",
+                             oxOXBFile::shapeName(_arrayKind, _arrayWidth).c_str());
+    _valuesLeft -= n;
+    return true;
+}
+
+bool Build::beginArray(oxFieldKind kind, int width, uint32_t& count)
+{
+    if (_valuesLeft)
+        return _cursor->fail("object %u (class %s) left part of an array unread", _current, className(_current));
+    if (_cursor->atEnd())
+        return _cursor->fail("object %u (class %s) expects an array of %s, but its contents end here", _current,
+                             className(_current), oxOXBFile::shapeName(kind, uint32_t(width)).c_str());
+    oxFieldKind storedKind;
+    uint32_t storedWidth = 0;
+    if (!_cursor->beginArray(storedKind, storedWidth, count))
+        return false;
+    if (storedKind != kind || storedWidth != uint32_t(width))
+        return _cursor->fail("object %u (class %s) expects an array of %s, but the file stores %s", _current,
+                             className(_current), oxOXBFile::shapeName(kind, uint32_t(width)).c_str(),
+                             oxOXBFile::shapeName(storedKind, storedWidth).c_str());
+    _arrayKind = kind;
+    _arrayWidth = storedWidth;
+    _valuesLeft = oxPlainScalarSize(kind) || kind == oxFieldKind::MemoryRef ? count : uint64_t(count) * storedWidth;
+    return true;
+}
+
+bool Build::readPlain(void* elements, uint32_t count)
+{
+    return takeValues(true, count) && _cursor->readPlain(_arrayKind, _arrayWidth, elements, count);
+}
+
+bool Build::readString(oxStringRef& text)
+{
+    uint32_t number = 0;
+    if (_arrayKind != oxFieldKind::String)
+        return _cursor->fail("object %u (class %s) reads a string from an array of %s", _current,
+                             className(_current), oxFieldKindName(_arrayKind));
+    if (!takeValues(false, 1) || !_cursor->readStringNumber(number))
+        return false;
+    text = string(number);
+    return true;
+}
+
+bool Build::readText(std::string& text)
+{
+    oxStringRef s;
+    if (!readString(s))
+        return false;
+    text.assign(s.c_str(), s.length());
+    return true;
+}
+
+bool Build::readObject(oxObject*& object, const oxMetaObject* type)
+{
+    uint32_t number = 0;
+    if (!oxIsObjectKind(_arrayKind))
+        return _cursor->fail("object %u (class %s) reads an object from an array of %s", _current,
+                             className(_current), oxFieldKindName(_arrayKind));
+    if (!takeValues(false, 1) || !_cursor->readReference(number))
+        return false;
+    object = number ? _objects[number - 1].get() : nullptr;
+    if (object && type && !object->isOfType(type))
+        return _file.fail(_cursor->getOffset() - 4, "object %u (class %s) holds object %u of class %s where a %s belongs",
+                          _current, className(_current), number, className(number), type->getName());
+    return true;
+}
+
+bool Build::readMemory(oxMemoryBlock& block)
+{
+    uint32_t size = 0;
+    if (_arrayKind != oxFieldKind::MemoryRef)
+        return _cursor->fail("object %u (class %s) reads a memory block from an array of %s", _current,
+                             className(_current), oxFieldKindName(_arrayKind));
+    if (!takeValues(false, 1) || !_cursor->readMemorySize(size))
+        return false;
+    block.assign(_file.getData() + _cursor->getOffset(), size);
+    return _cursor->readBytes(nullptr, size);
+}
+
+bool readWholeFile(const char* path, std::vector<uint8_t>& bytes, std::string& error)
+{
+    FILE* file = path ? std::fopen(path, "rb") : nullptr;
+    if (!file) {
+        error = std::string(path ? path : "(no file name)") + ": cannot open the file: " + std::strerror(errno);
+        return false;
+    }
+    bool ok = std::fseek(file, 0, SEEK_END) == 0;
+    long size = ok ? std::ftell(file) : -1;
+    ok = size >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
+    if (ok) {
+        bytes.resize(size_t(size));
+        ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    }
+    if (!ok)
+        error = std::string(path) + ": cannot read the file: " + std::strerror(errno);
+    std::fclose(file);
+    return ok;
+}
+
+} // namespace
+
+oxOXBReader::~oxOXBReader()
+{
+    clear();
+}
+
+void oxOXBReader::clear()
+{
+    _objects.clear();
+    _root = 0;
+}
+
+oxObject* oxOXBReader::getRoot() const
+{
+    return getObject(_root);
+}
+
+oxObject* oxOXBReader::getObject(uint32_t number) const
+{
+    return number >= 1 && number <= _objects.size() ? _objects[number - 1].get() : nullptr;
+}
+
+oxResult oxOXBReader::read(const void* data, size_t size, const char* sourceName)
+{
+    clear();
+    _error.clear();
+    oxOXBFile file;
+    std::vector<oxSmartPointer<oxObject>> objects;
+    std::vector<std::string> notes;
+    {
+        // Whatever a failed build created is released here, before the warning.
+        Build build(file, _pool);
+        if (file.open(data, size, sourceName ? sourceName : "scene file") && build.check() && build.build(objects))
+            notes = build.getNotes();
+    }
+    if (!file.getError().empty()) {
+        _error = file.getError();
+        oxReportWarning("%s", _error.c_str());
+        return kFailure;
+    }
+    for (const std::string& note : notes)
+        oxReportWarning("%s", note.c_str());
+    _objects.swap(objects);
+    _root = file.getRoot();
+    return kSuccess;
+}
+
+oxResult oxOXBReader::readFile(const char* path)
+{
+    clear();
+    std::vector<uint8_t> bytes;
+    if (!readWholeFile(path, bytes, _error)) {
+        oxReportWarning("%s", _error.c_str());
+        return kFailure;
+    }
+    return read(bytes.data(), bytes.size(), path);
+}
+
+oxSmartPointer<oxObject> oxOXBReader::readObject(const char* path, oxMemoryPool* pool)
+{
+    oxOXBReader reader(pool);
+    return reader.readFile(path) == kSuccess ? reader.getRoot() : nullptr;
+}
+
+oxSmartPointer<oxObject> oxOXBReader::readObject(const void* data, size_t size, const char* sourceName,
+                                                 oxMemoryPool* pool)
+{
+    oxOXBReader reader(pool);
+    return reader.read(data, size, sourceName) == kSuccess ? reader.getRoot() : nullptr;
+}
+
+oxSmartPointer<oxDirectory> oxOXBReader::readDirectory(const char* path, oxMemoryPool* pool)
+{
+    oxSmartPointer<oxObject> root = readObject(path, pool);
+    if (!root)
+        return nullptr;
+    if (oxDirectory* directory = oxDirectory::dynamicCast(root.get()))
+        return directory;
+    oxSmartPointer<oxDirectory> directory = oxDirectory::_instantiateFromPool(pool);
+    if (oxInfo* info = oxInfo::dynamicCast(root.get()))
+        directory->appendInfo(info);
+    else
+        directory->addObject(root);
+    return directory;
+}
+
+} // namespace Kel::Core

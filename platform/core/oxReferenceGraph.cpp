@@ -1,0 +1,76 @@
+#include "platform/core/oxReferenceGraph.h"
+
+namespace Kel::Core {
+
+void oxReferenceGraph::buildAdjacency(std::vector<uint32_t>& first, std::vector<uint32_t>& targets) const
+{
+    first.assign(size_t(_nodeCount) + 1, 0);
+    for (const Edge& e : _holding)
+        ++first[e.from + 1];
+    for (uint32_t n = 0; n < _nodeCount; ++n)
+        first[n + 1] += first[n];
+    targets.resize(_holding.size());
+    std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+    for (const Edge& e : _holding)
+        targets[fill[e.from]++] = e.to;
+}
+
+bool oxReferenceGraph::findHoldingCycle(uint32_t& node) const
+{
+    std::vector<uint32_t> first, targets;
+    buildAdjacency(first, targets);
+    enum : uint8_t { kUnseen, kOnPath, kDone };
+    std::vector<uint8_t> state(_nodeCount, kUnseen);
+    // Depth-first with an explicit stack of (node, next target position).
+    std::vector<std::pair<uint32_t, uint32_t>> path;
+    for (uint32_t start = 0; start < _nodeCount; ++start) {
+        if (state[start] != kUnseen)
+            continue;
+        state[start] = kOnPath;
+        path.push_back({start, first[start]});
+        while (!path.empty()) {
+            auto& [n, next] = path.back();
+            if (next == first[n + 1]) {
+                state[n] = kDone;
+                path.pop_back();
+                continue;
+            }
+            uint32_t t = targets[next++];
+            if (state[t] == kOnPath) {
+                node = t;
+                return true;
+            }
+            if (state[t] == kUnseen) {
+                state[t] = kOnPath;
+                path.push_back({t, first[t]});
+            }
+        }
+    }
+    return false;
+}
+
+bool oxReferenceGraph::findUnheldTarget(uint32_t root, uint32_t& from, uint32_t& to) const
+{
+    if (_plain.empty())
+        return false;
+    std::vector<uint32_t> first, targets;
+    buildAdjacency(first, targets);
+    std::vector<uint8_t> held(_nodeCount, 0);
+    std::vector<uint32_t> queue{root};
+    held[root] = 1;
+    for (size_t i = 0; i < queue.size(); ++i)
+        for (uint32_t k = first[queue[i]]; k < first[queue[i] + 1]; ++k)
+            if (!held[targets[k]]) {
+                held[targets[k]] = 1;
+                queue.push_back(targets[k]);
+            }
+    for (const Edge& e : _plain)
+        if (held[e.from] && !held[e.to]) {
+            from = e.from;
+            to = e.to;
+            return true;
+        }
+    return false;
+}
+
+} // namespace Kel::Core
