@@ -293,9 +293,14 @@ bool oxOXBCursor::readU32(uint32_t& value)
 bool oxOXBCursor::readPlain(oxFieldKind kind, uint32_t width, void* out, uint32_t count)
 {
     uint64_t elementSize = oxPlainScalarSize(kind) * uint64_t(width);
-    if (!productFits(elementSize, count, remaining()))
-        return fail("%u %s values need more than the %zu bytes left (the data is cut short)", count,
-                    oxOXBFile::shapeName(kind, width).c_str(), remaining());
+    if (!productFits(elementSize, count, remaining())) {
+        std::string shape = oxOXBFile::shapeName(kind, width);
+        if (count == 1)
+            return fail("one %s value needs %llu bytes, %zu are left (the data is cut short)", shape.c_str(),
+                        (unsigned long long)elementSize, remaining());
+        return fail("%u %s values need more than the %zu bytes left (the data is cut short)", count, shape.c_str(),
+                    remaining());
+    }
     uint64_t bytes = elementSize * count;
     if (kind == oxFieldKind::Bool) {
         const uint8_t* p = _file.getData() + _pos;

@@ -96,7 +96,7 @@ void encode(int format, uint32_t c, uint8_t* p)
 
 void oxImage::arkRegisterInitialize(oxFields<oxImage>& f)
 {
-    f.add(OX_FIELD(format)).enumeration(&getOX_GFX_PIXEL_FORMATMetaEnum);
+    f.add(OX_FIELD(format)).enumeration(&getOX_GFX_PIXELMetaEnum);
     f.add(OX_FIELD(width));
     f.add(OX_FIELD(height));
     f.add(OX_FIELD(pixels));
@@ -145,7 +145,7 @@ bool oxImage::setFormat(int format)
     if (!hasImageMemory()) {
         if (format != OX_GFX_PIXEL_NONE && !isValidFormat(format))
             return false;
-        _format = OX_GFX_PIXEL_FORMAT(format);
+        _format = OX_GFX_PIXEL(format);
         return true;
     }
     if (format == OX_GFX_PIXEL_NONE || format == _format) {
@@ -189,7 +189,7 @@ bool oxImage::allocateImageMemory(int width, int height, int format)
         return false;
     }
     _pixels.clear();
-    _format = OX_GFX_PIXEL_FORMAT(format);
+    _format = OX_GFX_PIXEL(format);
     return allocateImageMemory();
 }
 
@@ -224,7 +224,7 @@ bool oxImage::convert(int format, const oxImage* source)
     if (source != this && format == OX_GFX_PIXEL_INDEX8 && _clut && source->_clut)
         _clut->copy(source->_clut);
     _pixels = std::move(converted);
-    _format = OX_GFX_PIXEL_FORMAT(format);
+    _format = OX_GFX_PIXEL(format);
     _width = width;
     _height = height;
     touch();

@@ -16,7 +16,7 @@ using Core::oxFields;
 // highest bits down (RGB565: red in bits 11-15), so that they upload as GL's packed types;
 // byte formats list their channels in memory order. INDEX8 pixels index the colour lookup
 // table (getClut).
-OX_NAMESPACE_ENUM(OX_GFX_PIXEL_FORMAT, OX_GFX_PIXEL_NONE = 0, OX_GFX_PIXEL_L8 = 1, OX_GFX_PIXEL_A8 = 2,
+OX_NAMESPACE_ENUM(OX_GFX_PIXEL, OX_GFX_PIXEL_NONE = 0, OX_GFX_PIXEL_L8 = 1, OX_GFX_PIXEL_A8 = 2,
                   OX_GFX_PIXEL_LA8 = 3, OX_GFX_PIXEL_RGB565 = 4, OX_GFX_PIXEL_RGB8 = 5, OX_GFX_PIXEL_RGBA8 = 6,
                   OX_GFX_PIXEL_RGBA4444 = 7, OX_GFX_PIXEL_RGBA5551 = 8, OX_GFX_PIXEL_INDEX8 = 9)
 
@@ -84,7 +84,7 @@ protected:
     oxImage() = default;
     static void arkRegisterInitialize(oxFields<oxImage>& f);
 
-    OX_GFX_PIXEL_FORMAT _format = OX_GFX_PIXEL_NONE;
+    OX_GFX_PIXEL _format = OX_GFX_PIXEL_NONE;
     int32_t _width = 0;
     int32_t _height = 0;
     Core::oxMemoryBlock _pixels;

@@ -209,7 +209,7 @@ bool encode(PngState* s, const uint8_t* pixels, size_t rowBytes)
 
 bool oxImage::readPNG(const void* data, size_t size, const char* label)
 {
-    if (!data) {
+    if (!data && size > 0) {
         Core::oxReportWarning("oxImage: no PNG data given for %s", label ? label : "memory");
         return false;
     }

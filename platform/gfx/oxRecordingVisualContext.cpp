@@ -135,13 +135,13 @@ std::string oxRecordingVisualContext::describeTexture(const oxTextureDescription
                     " faces=" + std::to_string(t.faceCount);
     if (const oxImage* image = t.getImage(0))
         s += " " + std::to_string(image->getWidth()) + "x" + std::to_string(image->getHeight()) + " " +
-             text(&getOX_GFX_PIXEL_FORMATMetaEnum, image->getFormat());
+             text(&getOX_GFX_PIXELMetaEnum, image->getFormat());
     else
         s += " no-image";
-    return s + " wrap=" + text(&getOX_GFX_TEXTURE_WRAPMetaEnum, t.wrapS) + "," +
-           text(&getOX_GFX_TEXTURE_WRAPMetaEnum, t.wrapT) + " filter=" +
-           text(&getOX_GFX_TEXTURE_FILTERMetaEnum, t.minFilter) + "," +
-           text(&getOX_GFX_TEXTURE_FILTERMetaEnum, t.magFilter) + " anisotropy=" + num(t.maxAnisotropy);
+    return s + " wrap=" + text(&getOX_GFX_WRAPMetaEnum, t.wrapS) + "," +
+           text(&getOX_GFX_WRAPMetaEnum, t.wrapT) + " filter=" +
+           text(&getOX_GFX_FILTERMetaEnum, t.minFilter) + "," +
+           text(&getOX_GFX_FILTERMetaEnum, t.magFilter) + " anisotropy=" + num(t.maxAnisotropy);
 }
 
 void oxRecordingVisualContext::setSwitch(OX_GFX_SWITCH state, int unit, bool on)
@@ -284,9 +284,9 @@ void oxRecordingVisualContext::unloadTexture(const void* textureId)
 void oxRecordingVisualContext::setTextureFunction(int unit, const oxTextureFunctionParameters& f)
 {
     std::string line = "setTextureFunction " + std::to_string(unit) + " " +
-                       text(&getOX_GFX_TEXTURE_FUNCTIONMetaEnum, f.function);
-    for (OX_GFX_TEXTURE_ARGUMENT a : f.arguments)
-        line += std::string(" ") + text(&getOX_GFX_TEXTURE_ARGUMENTMetaEnum, a);
+                       text(&getOX_GFX_TEXFUNCMetaEnum, f.function);
+    for (OX_GFX_TEXARG a : f.arguments)
+        line += std::string(" ") + text(&getOX_GFX_TEXARGMetaEnum, a);
     submit(line);
 }
 
@@ -324,7 +324,7 @@ void oxRecordingVisualContext::drawGeometry(const oxDrawDescription& d)
     submit(std::string("drawGeometry ") + text(&getOX_GFX_DRAWMetaEnum, d.primitiveType) +
            " primitives=" + std::to_string(d.primitiveCount) + " elements=" + std::to_string(elements) +
            " first=" + std::to_string(d.firstVertex) + (d.indices ? " indexed" : " direct") +
-           " vertices=" + std::to_string(d.vertices->getVertexCount()) + " format=" + hex(d.vertices->getFormat()));
+           " vertices=" + std::to_string(d.vertices->getVertexCount()) + " format=" + hex(d.vertices->getFormat().getBits()));
 }
 
 int oxRecordingVisualContext::createDisplayList()

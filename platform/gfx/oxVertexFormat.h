@@ -60,9 +60,9 @@ public:
     }
 
     constexpr uint32_t getBits() const { return _bits; }
-    constexpr operator uint32_t() const { return _bits; }
-    constexpr oxVertexFormat operator|(oxVertexFormat o) const { return _bits | o._bits; }
-    constexpr oxVertexFormat operator&(oxVertexFormat o) const { return _bits & o._bits; }
+    constexpr explicit operator uint32_t() const { return _bits; }
+    friend constexpr oxVertexFormat operator|(oxVertexFormat a, oxVertexFormat b) { return a._bits | b._bits; }
+    friend constexpr oxVertexFormat operator&(oxVertexFormat a, oxVertexFormat b) { return a._bits & b._bits; }
     constexpr bool operator==(const oxVertexFormat&) const = default;
 
     constexpr bool hasPositions() const { return _bits & kPositions; }

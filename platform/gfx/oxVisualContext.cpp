@@ -19,13 +19,13 @@ const char* oxGfxEnumText(Core::oxMetaEnum* meta, int value)
     constexpr size_t n = sizeof kPrefix - 1;
     if (std::strncmp(name, kPrefix, n) != 0 || std::strncmp(meta->getName(), kPrefix, n) != 0)
         return name;
-    // OX_GFX_BLEND_SRC_ALPHA of OX_GFX_BLEND_FACTOR reads SRC_ALPHA: the first word of the
-    // enumeration's name goes when the item repeats it.
+    // An item repeats its enumeration's name (OX_GFX_COLOR_MATERIAL_NONE reads NONE) or the
+    // first word of it (OX_GFX_BLEND_SRC_ALPHA of OX_GFX_BLEND_FACTOR reads SRC_ALPHA).
     const char* item = name + n;
     const char* group = meta->getName() + n;
-    size_t word = std::strcspn(group, "_");
-    if (std::strncmp(item, group, word) == 0 && item[word] == '_')
-        return item + word + 1;
+    for (size_t word : {std::strlen(group), std::strcspn(group, "_")})
+        if (std::strncmp(item, group, word) == 0 && item[word] == '_')
+            return item + word + 1;
     return item;
 }
 

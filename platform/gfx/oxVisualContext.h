@@ -55,10 +55,10 @@ struct oxTextureDescription {
     const oxImageList* images = nullptr;
     int levelCount = 0;
     int faceCount = 1;
-    OX_GFX_TEXTURE_WRAP wrapS = OX_GFX_WRAP_REPEAT;
-    OX_GFX_TEXTURE_WRAP wrapT = OX_GFX_WRAP_REPEAT;
-    OX_GFX_TEXTURE_FILTER minFilter = OX_GFX_FILTER_LINEAR;
-    OX_GFX_TEXTURE_FILTER magFilter = OX_GFX_FILTER_LINEAR;
+    OX_GFX_WRAP wrapS = OX_GFX_WRAP_REPEAT;
+    OX_GFX_WRAP wrapT = OX_GFX_WRAP_REPEAT;
+    OX_GFX_FILTER minFilter = OX_GFX_FILTER_LINEAR;
+    OX_GFX_FILTER magFilter = OX_GFX_FILTER_LINEAR;
     float maxAnisotropy = 1.0f;
 
     const oxImage* getImage(int level, int face = 0) const;
@@ -67,8 +67,8 @@ struct oxTextureDescription {
 // What a unit does with its texture (GL_COMBINE with up to three arguments; REPLACE uses
 // the first, MODULATE, ADD and SUBTRACT the first two, INTERPOLATE all three).
 struct oxTextureFunctionParameters {
-    OX_GFX_TEXTURE_FUNCTION function = OX_GFX_TEXFUNC_MODULATE;
-    OX_GFX_TEXTURE_ARGUMENT arguments[3] = {OX_GFX_TEXARG_TEXTURE, OX_GFX_TEXARG_PREVIOUS, OX_GFX_TEXARG_CONSTANT};
+    OX_GFX_TEXFUNC function = OX_GFX_TEXFUNC_MODULATE;
+    OX_GFX_TEXARG arguments[3] = {OX_GFX_TEXARG_TEXTURE, OX_GFX_TEXARG_PREVIOUS, OX_GFX_TEXARG_CONSTANT};
 };
 
 // An off-screen target: a colour texture (a framebuffer object with the texture attached)
@@ -115,7 +115,7 @@ public:
     void makeCurrent();
     bool isCurrent() const;
 
-    // Numbered capabilities (OX_GFX_CAPABILITY); 0 for numbers the device does not know.
+    // Numbered capabilities (OX_GFX_CAP); 0 for numbers the device does not know.
     virtual int getCapability(int number) const = 0;
 
     // glEnable / glDisable (glDepthMask for DEPTH_WRITE); `unit` matters for TEXTURE and

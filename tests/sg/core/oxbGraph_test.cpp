@@ -1,0 +1,368 @@
+// Scene files: what a graph looks like after a write and a read, directories and resources,
+// and the classes that change between versions.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+#include "tests/sg/core/oxbTestSupport.h"
+
+using namespace oxbtest;
+
+namespace {
+
+class OXBGraph : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { registerAll(); }
+
+    // Writes and reads back through memory; null on any failure.
+    static oxSmartPointer<oxObject> roundTrip(oxObject* root)
+    {
+        std::vector<uint8_t> bytes;
+        if (oxOXBWriter::writeMemory(root, bytes) != kSuccess)
+            return nullptr;
+        return oxOXBReader::readObject(bytes.data(), bytes.size(), "roundtrip.oxb");
+    }
+
+    static std::string tempPath(const char* name)
+    {
+        return std::string(::testing::TempDir()) + "/" + std::to_string(getpid()) + "_" + name;
+    }
+};
+
+TEST_F(OXBGraph, ChildListedTwiceHasTheGroupTwiceAmongItsParents)
+{
+    oxSmartPointer<oxGroup> root = oxGroup::_instantiate();
+    oxSmartPointer<oxNode> child = oxNode::_instantiate();
+    root->appendChild(child);
+    root->appendChild(child);
+
+    oxSmartPointer<oxGroup> read = oxGroup::dynamicCast(roundTrip(root).get());
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->getChildCount(), 2);
+    oxNode* readChild = read->getChild(0);
+    EXPECT_EQ(read->getChild(1), readChild);
+    ASSERT_EQ(readChild->getParentCount(), 2);
+    EXPECT_EQ(readChild->getParent(0), read.get());
+    EXPECT_EQ(readChild->getParent(1), read.get());
+}
+
+TEST_F(OXBGraph, SharedObjectsAreStoredOnceAndStayShared)
+{
+    oxSmartPointer<oxGroup> root = oxGroup::_instantiate();
+    oxSmartPointer<oxGroup> a = oxGroup::_instantiate();
+    oxSmartPointer<oxGroup> b = oxGroup::_instantiate();
+    oxSmartPointer<oxNode> leaf = oxNode::_instantiate();
+    oxSmartPointer<oxAABox> box = oxAABox::_instantiate();
+    box->set(oxVec3f(-1, -2, -3), oxVec3f(4, 5, 6));
+    leaf->setName("leaf");
+    a->setBound(box);
+    b->setBound(box);
+    a->appendChild(leaf);
+    b->appendChild(leaf);
+    root->appendChild(a);
+    root->appendChild(b);
+
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(oxOXBWriter::writeMemory(root, bytes), kSuccess);
+    oxOXBReader reader;
+    ASSERT_EQ(reader.read(bytes.data(), bytes.size(), "dag.oxb"), kSuccess);
+    // Root, two groups, a leaf, a box, and four node lists (three child lists and no more:
+    // parent lists are not stored).
+    EXPECT_EQ(reader.getObjectCount(), 8u);
+
+    auto* r = oxGroup::dynamicCast(reader.getRoot());
+    ASSERT_TRUE(r);
+    auto* ra = oxGroup::dynamicCast(r->getChild(0));
+    auto* rb = oxGroup::dynamicCast(r->getChild(1));
+    ASSERT_TRUE(ra && rb);
+    EXPECT_NE(ra, rb);
+    EXPECT_EQ(ra->getBound(), rb->getBound());
+    EXPECT_EQ(ra->getChild(0), rb->getChild(0));
+    oxNode* readLeaf = ra->getChild(0);
+    EXPECT_STREQ(readLeaf->getName().c_str(), "leaf");
+    ASSERT_EQ(readLeaf->getParentCount(), 2);
+    EXPECT_EQ(readLeaf->getParent(0), ra);
+    EXPECT_EQ(readLeaf->getParent(1), rb);
+    auto* readBox = oxAABox::dynamicCast(ra->getBound());
+    ASSERT_TRUE(readBox);
+    EXPECT_EQ(readBox->getMin(), oxVec3f(-1, -2, -3));
+    EXPECT_EQ(readBox->getMax(), oxVec3f(4, 5, 6));
+}
+
+TEST_F(OXBGraph, FailedReadsAndReleasedGraphsLeaveNoObjectBehind)
+{
+    int groups = oxGroup::getClassTypeSafe()->getInstanceCount();
+    int lists = oxNodeList::getClassTypeSafe()->getInstanceCount();
+    {
+        oxSmartPointer<oxGroup> root = oxGroup::_instantiate();
+        for (int i = 0; i < 10; ++i)
+            root->appendChild(oxGroup::_instantiate());
+        std::vector<uint8_t> bytes;
+        ASSERT_EQ(oxOXBWriter::writeMemory(root, bytes), kSuccess);
+        // Cut inside the last record: everything before it was built, then given up.
+        WarningCatcher warnings;
+        EXPECT_FALSE(oxOXBReader::readObject(bytes.data(), bytes.size() - 3, "cut.oxb"));
+        EXPECT_EQ(warnings.count(), 1u) << warnings.all();
+        EXPECT_TRUE(oxOXBReader::readObject(bytes.data(), bytes.size(), "whole.oxb"));
+    }
+    EXPECT_EQ(oxGroup::getClassTypeSafe()->getInstanceCount(), groups);
+    EXPECT_EQ(oxNodeList::getClassTypeSafe()->getInstanceCount(), lists);
+}
+
+TEST_F(OXBGraph, PlainPointerCyclesAreStoredButHoldingCyclesAreRefused)
+{
+    oxSmartPointer<oxDirectory> dir = oxDirectory::_instantiate();
+    oxSmartPointer<AllKinds> a = AllKinds::_instantiate();
+    oxSmartPointer<AllKinds> b = AllKinds::_instantiate();
+    a->_raw = b;
+    b->_raw = a;
+    dir->addObject(a);
+    EXPECT_EQ(dir->getSharedCount(), 2);
+
+    oxOXBReader reader;
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(oxOXBWriter::writeMemory(dir, bytes), kSuccess);
+    ASSERT_EQ(reader.read(bytes.data(), bytes.size(), "plain-cycle.oxb"), kSuccess);
+    auto* readDir = oxDirectory::dynamicCast(reader.getRoot());
+    ASSERT_TRUE(readDir);
+    auto* ra = AllKinds::dynamicCast(readDir->getShared(0));
+    auto* rb = AllKinds::dynamicCast(readDir->getShared(1));
+    ASSERT_TRUE(ra && rb);
+    EXPECT_EQ(ra->_raw, rb);
+    EXPECT_EQ(rb->_raw, ra);
+
+    a->_ref = b.get();
+    b->_ref = a.get();
+    {
+        WarningCatcher warnings;
+        EXPECT_EQ(oxOXBWriter::writeMemory(a, bytes), kFailure);
+        ASSERT_EQ(warnings.count(), 1u);
+        EXPECT_TRUE(warnings.contains("cycle of holding references")) << warnings.all();
+    }
+    b->_ref = nullptr; // the cycle would outlive the test otherwise
+}
+
+TEST_F(OXBGraph, PlainPointerToAnObjectNothingHoldsIsRefused)
+{
+    oxSmartPointer<AllKinds> a = AllKinds::_instantiate();
+    oxSmartPointer<oxNamedObject> elsewhere = oxNamedObject::_instantiate();
+    a->_raw = elsewhere;
+    std::vector<uint8_t> bytes;
+    {
+        WarningCatcher warnings;
+        EXPECT_EQ(oxOXBWriter::writeMemory(a, bytes), kFailure);
+        EXPECT_TRUE(warnings.contains("without holding it")) << warnings.all();
+    }
+    // Listed in a directory, the object is held by the file's root.
+    oxSmartPointer<oxDirectory> dir = oxDirectory::_instantiate();
+    dir->addObject(a);
+    EXPECT_EQ(oxOXBWriter::writeMemory(dir, bytes), kSuccess);
+    a->_raw = nullptr;
+}
+
+TEST_F(OXBGraph, ClassDescriptionsAreStoredByName)
+{
+    oxSmartPointer<oxObjectPool> pool = oxObjectPool::_instantiate();
+    pool->setObjectMeta(oxGroup::getClassTypeSafe());
+    pool->allocate();
+    oxSmartPointer<oxObjectPool> read = oxObjectPool::dynamicCast(roundTrip(pool).get());
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->getObjectMeta(), oxGroup::getClassTypeSafe());
+    EXPECT_EQ(read->getCount(), pool->getCount());
+    EXPECT_EQ(read->getFreeIndex(), 1);
+    EXPECT_TRUE(oxGroup::dynamicCast(read->getObject(0)));
+}
+
+TEST_F(OXBGraph, ContainersOutsideTheCoreStoreThroughTheirHooks)
+{
+    oxSmartPointer<WeightTable> table = WeightTable::_instantiate();
+    table->_names = {"alpha", "", "gamma"};
+    table->_weights = {0.5, -1.0, 1e300};
+    oxSmartPointer<WeightTable> read = WeightTable::dynamicCast(roundTrip(table).get());
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->_names, table->_names);
+    EXPECT_EQ(read->_weights, table->_weights);
+
+    // The hook's own refusal fails the read, naming the object.
+    table->_weights.pop_back();
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(oxOXBWriter::writeMemory(table, bytes), kSuccess);
+    WarningCatcher warnings;
+    EXPECT_FALSE(oxOXBReader::readObject(bytes.data(), bytes.size(), "weights.oxb"));
+    ASSERT_EQ(warnings.count(), 1u);
+    EXPECT_TRUE(warnings.contains("object 1 (class WeightTable): as many weights as names")) << warnings.all();
+}
+
+TEST_F(OXBGraph, CoreContainersKeepTheirContents)
+{
+    oxSmartPointer<oxObjectList> root = oxObjectList::_instantiate();
+    oxSmartPointer<oxStringRefList> strings = oxStringRefList::_instantiate();
+    strings->append("one");
+    strings->append(oxStringRef());
+    strings->append("");
+    oxSmartPointer<oxObjectStringMap> map = oxObjectStringMap::_instantiate();
+    map->insert("strings", strings);
+    map->insert("nothing", nullptr);
+    oxSmartPointer<oxStringObj> text = oxStringObj::_instantiate();
+    text->set(std::string_view("with\0nul", 8));
+    oxSmartPointer<oxVec3fList> points = oxVec3fList::_instantiate();
+    points->append(oxVec3f(1, 2, 3));
+    points->append(oxVec3f(-4, 5.5f, 1e-30f));
+    root->appendObject(map);
+    root->appendObject(text);
+    root->appendObject(points);
+    root->appendObject(points);
+
+    oxSmartPointer<oxObjectList> read = oxObjectList::dynamicCast(roundTrip(root).get());
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->getCount(), 4);
+    auto* readMap = oxObjectStringMap::dynamicCast(read->getObject(0));
+    ASSERT_TRUE(readMap);
+    EXPECT_EQ(readMap->getCount(), 2);
+    EXPECT_EQ(readMap->find("nothing"), nullptr);
+    auto* readStrings = oxStringRefList::dynamicCast(readMap->find("strings"));
+    ASSERT_TRUE(readStrings);
+    EXPECT_TRUE(readStrings->isAlikeShallow(strings));
+    EXPECT_TRUE(readStrings->get(1).isNull());
+    EXPECT_FALSE(readStrings->get(2).isNull());
+    auto* readText = oxStringObj::dynamicCast(read->getObject(1));
+    ASSERT_TRUE(readText);
+    EXPECT_EQ(std::string_view(readText->get(), readText->length()), std::string_view("with\0nul", 8));
+    EXPECT_EQ(read->getObject(2), read->getObject(3));
+    EXPECT_TRUE(read->getObject(2)->isAlikeShallow(points));
+}
+
+TEST_F(OXBGraph, OlderClassIsReadUnderItsDescriptionAndMadeConcrete)
+{
+    oxSmartPointer<OldTimer> old = OldTimer::_instantiate();
+    old->_seconds = 1.25;
+    old->_label = "lap";
+    oxSmartPointer<AllKinds> holder = AllKinds::_instantiate();
+    holder->_refs[0] = old.get();
+    holder->_refs[1] = old.get();
+    int calls = NewTimer::concreteCalls;
+    int olds = OldTimer::getClassTypeSafe()->getInstanceCount();
+
+    oxSmartPointer<AllKinds> read = AllKinds::dynamicCast(roundTrip(holder).get());
+    ASSERT_TRUE(read);
+    auto* timer = NewTimer::dynamicCast(read->_refs[0].get());
+    ASSERT_TRUE(timer) << "references to the older object find the newer one";
+    EXPECT_EQ(read->_refs[1].get(), timer);
+    EXPECT_EQ(timer->_nanoseconds, 1250000000);
+    EXPECT_STREQ(timer->_label.c_str(), "lap");
+    EXPECT_EQ(NewTimer::concreteCalls, calls + 1);
+    EXPECT_EQ(OldTimer::getClassTypeSafe()->getInstanceCount(), olds) << "the older object is not kept";
+}
+
+TEST_F(OXBGraph, AbstractOlderClassIsReadIntoTheNewerClassThatDerivesFromIt)
+{
+    FileBuilder file;
+    uint32_t cls = file.addClass("AbstractOld", {{"_seconds", oxFieldKind::Double}});
+    FileBuilder::Record record;
+    record.f64(0.5);
+    file.addObject(cls, record);
+    std::vector<uint8_t> bytes = file.bytes();
+    oxSmartPointer<DerivedNew> read =
+        DerivedNew::dynamicCast(oxOXBReader::readObject(bytes.data(), bytes.size(), "abstract.oxb").get());
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->nanoseconds(), 500000000);
+    EXPECT_EQ(read->_seconds, 0.0);
+}
+
+TEST_F(OXBGraph, DirectoryListsObjectsOnceAndFindsInfosByTypeAndName)
+{
+    oxSmartPointer<oxDirectory> dir = oxDirectory::_instantiate();
+    oxSmartPointer<oxInfo> first = oxInfo::_instantiate();
+    oxSmartPointer<oxInfo> second = oxInfo::_instantiate();
+    first->setName("scene");
+    second->setName("other");
+    oxSmartPointer<oxGroup> graph = oxGroup::_instantiate();
+    graph->appendChild(oxNode::_instantiate());
+
+    EXPECT_EQ(dir->appendInfo(first), 0);
+    EXPECT_EQ(dir->appendInfo(second), 1);
+    EXPECT_EQ(dir->appendInfo(first), 0) << "an info is listed once";
+    EXPECT_EQ(dir->addObject(graph), 2);
+    EXPECT_EQ(dir->addObject(graph), 2);
+    // Two infos, the group, its child list, the child.
+    EXPECT_EQ(dir->getSharedCount(), 5);
+    EXPECT_EQ(dir->getInfoCount(), 2);
+    EXPECT_EQ(dir->addObject(dir), -1);
+    EXPECT_EQ(dir->addObject(nullptr), -1);
+    EXPECT_EQ(dir->addObject(oxGroup::getClassTypeSafe()), -1) << "class descriptions are not listed";
+
+    EXPECT_EQ(dir->getInfoByType(oxInfo::getClassTypeSafe(), nullptr, 1), second.get());
+    EXPECT_EQ(dir->getInfoByType(nullptr, "scene", 0), first.get());
+    EXPECT_EQ(dir->getInfoByType(nullptr, "scene", 1), nullptr);
+    EXPECT_EQ(dir->getInfoByType(oxDirectory::getClassTypeSafe(), nullptr, 0), nullptr);
+    EXPECT_EQ(dir->getInfoByType(nullptr, nullptr, -1), nullptr);
+
+    oxSmartPointer<oxDirectory> read = oxDirectory::dynamicCast(roundTrip(dir).get());
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->getInfoCount(), 2);
+    ASSERT_EQ(read->getSharedCount(), 5);
+    EXPECT_STREQ(read->getInfo(0)->getName().c_str(), "scene");
+    EXPECT_EQ(read->getShared(0), read->getInfo(0));
+    auto* readGraph = oxGroup::dynamicCast(read->getShared(2));
+    ASSERT_TRUE(readGraph);
+    EXPECT_EQ(read->findShared(readGraph->getChild(0)), 4);
+
+    EXPECT_EQ(dir->removeInfo(first), kSuccess);
+    EXPECT_EQ(dir->removeInfo(first), kFailure);
+    EXPECT_EQ(dir->getInfoCount(), 1);
+    EXPECT_EQ(dir->findShared(first), 0) << "a removed info stays shared";
+}
+
+TEST_F(OXBGraph, FilesAreWrittenWholeAndResourcesReadThemOnce)
+{
+    std::string path = tempPath("resource.oxb");
+    oxSmartPointer<oxDirectory> dir = oxDirectory::_instantiate();
+    oxSmartPointer<oxInfo> info = oxInfo::_instantiate();
+    info->setName("scene");
+    dir->appendInfo(info);
+    ASSERT_EQ(oxOXBWriter::writeFile(path.c_str(), dir), kSuccess);
+    EXPECT_NE(access((path + ".tmp").c_str(), F_OK), 0) << "the temporary file is renamed into place";
+
+    oxDirectory* loaded = oxResource::getDirectory(path.c_str());
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(oxResource::getDirectory(path.c_str()), loaded) << "read once, then kept";
+    oxInfo* found = oxResource::getInfoByType(oxInfo::getClassTypeSafe(), path.c_str(), 0);
+    ASSERT_TRUE(found);
+    EXPECT_STREQ(found->getName().c_str(), "scene");
+    EXPECT_EQ(oxResource::getInfoByType(oxInfo::getClassTypeSafe(), path.c_str(), 1), nullptr);
+    EXPECT_EQ(oxResource::releaseDirectory(path.c_str()), kSuccess);
+    EXPECT_EQ(oxResource::releaseDirectory(path.c_str()), kFailure);
+
+    // A file whose root is not a directory comes wrapped in one.
+    oxSmartPointer<oxGroup> group = oxGroup::_instantiate();
+    ASSERT_EQ(oxOXBWriter::writeFile(path.c_str(), group), kSuccess);
+    oxSmartPointer<oxDirectory> wrapped = oxOXBReader::readDirectory(path.c_str());
+    ASSERT_TRUE(wrapped);
+    EXPECT_EQ(wrapped->getInfoCount(), 0);
+    EXPECT_EQ(wrapped->getSharedCount(), 2);
+    EXPECT_TRUE(oxGroup::dynamicCast(wrapped->getShared(0)));
+
+    {
+        WarningCatcher warnings;
+        std::string missing = tempPath("missing.oxb");
+        EXPECT_EQ(oxResource::getDirectory(missing.c_str()), nullptr);
+        EXPECT_EQ(oxResource::getDirectoryCount(), 0) << "a failed read is not kept";
+        EXPECT_EQ(oxOXBWriter::writeFile((tempPath("no-such-dir") + "/x.oxb").c_str(), group), kFailure);
+        EXPECT_EQ(warnings.count(), 2u) << warnings.all();
+    }
+    // A failed write leaves the earlier file as it was.
+    oxSmartPointer<AllKinds> unstorable = AllKinds::_instantiate();
+    unstorable->_ref = unstorable.get();
+    {
+        WarningCatcher warnings;
+        EXPECT_EQ(oxOXBWriter::writeFile(path.c_str(), unstorable), kFailure);
+    }
+    unstorable->_ref = nullptr;
+    EXPECT_TRUE(oxGroup::dynamicCast(oxOXBReader::readObject(path.c_str()).get()));
+    std::remove(path.c_str());
+    oxResource::releaseAll();
+}
+
+} // namespace

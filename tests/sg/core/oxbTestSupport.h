@@ -1,0 +1,353 @@
+#pragma once
+// Classes and helpers shared by the scene-file tests: a class with a field of every kind,
+// an older class redirected to a newer one (concrete and abstract forms), a container
+// outside the core lists, and a builder for hand-made (often broken) files.
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/core/oxCoreLibrary.h"
+#include "sg/OXSg.h"
+
+#if __has_include("platform/gfx/OXGfx.h")
+#include "platform/gfx/OXGfx.h"
+#define OXB_TEST_HAS_GFX 1
+#endif
+#if __has_include("platform/attrs/OXAttrs.h")
+#include "platform/attrs/OXAttrs.h"
+#define OXB_TEST_HAS_ATTRS 1
+#endif
+
+namespace oxbtest {
+using namespace Kel::Core;
+using namespace Kel::Sg;
+
+class AllKinds : public oxNamedObject {
+    OX_CLASS(AllKinds, oxNamedObject)
+    OX_FIELDS(i, u, s, us, uc, l, ul, b, f, d, e, str, ref, raw, mem, chars, bytes, floats, refs, v2, v3, v4, m, q,
+              scratch)
+public:
+    OX_ENUM(Mode, kOff = 0, kOn = 1, kAuto = 7)
+    int32_t _i = 0;
+    uint32_t _u = 0;
+    int16_t _s = 0;
+    uint16_t _us = 0;
+    uint8_t _uc = 0;
+    int64_t _l = 0;
+    uint64_t _ul = 0;
+    bool _b = false;
+    float _f = 0;
+    double _d = 0;
+    Mode _e = kOff;
+    oxStringRef _str;
+    oxSmartPointer<oxNamedObject> _ref;
+    oxNamedObject* _raw = nullptr;
+    oxMemoryBlock _mem;
+    char _chars[12] = {};
+    uint8_t _bytes[5] = {};
+    float _floats[3] = {};
+    oxSmartPointer<oxObject> _refs[2];
+    oxVec2f _v2;
+    oxVec3f _v3;
+    oxVec4f _v4;
+    oxMatrix44f _m;
+    oxQuaternionf _q;
+    int32_t _scratch = 0;
+
+protected:
+    AllKinds() = default;
+    static void arkRegisterInitialize(oxFields<AllKinds>& f)
+    {
+        f.add(OX_FIELD(i)).setDefault(-5);
+        f.add(OX_FIELD(u)).setDefault(5u);
+        f.add(OX_FIELD(s));
+        f.add(OX_FIELD(us));
+        f.add(OX_FIELD(uc));
+        f.add(OX_FIELD(l)).setDefault(int64_t(-1) << 40);
+        f.add(OX_FIELD(ul));
+        f.add(OX_FIELD(b)).setDefault(true);
+        f.add(OX_FIELD(f)).setDefault(0.5f);
+        f.add(OX_FIELD(d)).setDefault(2.25);
+        f.add(OX_FIELD(e)).enumeration(&getModeMetaEnum).setDefault(kOn);
+        f.add(OX_FIELD(str)).setDefault("default text");
+        f.add(OX_FIELD(ref));
+        f.add(OX_FIELD(raw));
+        f.add(OX_FIELD(mem));
+        f.add(OX_FIELD(chars));
+        f.add(OX_FIELD(bytes));
+        f.add(OX_FIELD(floats));
+        f.add(OX_FIELD(refs));
+        f.add(OX_FIELD(v2));
+        f.add(OX_FIELD(v3)).setDefault(oxVec3f(1, 2, 3));
+        f.add(OX_FIELD(v4));
+        f.add(OX_FIELD(m));
+        f.add(OX_FIELD(q));
+        f.add(OX_FIELD(scratch)).setDefault(99).notPersistent();
+    }
+};
+
+OX_OBJECT_LIST(AllKindsList, AllKinds)
+
+// The older form of a timer kept seconds as a double; the newer keeps nanoseconds.
+class OldTimer : public oxObject {
+    OX_CLASS(OldTimer, oxObject)
+    OX_FIELDS(seconds, label)
+public:
+    double _seconds = 0;
+    oxStringRef _label;
+
+protected:
+    OldTimer() = default;
+    static void arkRegisterInitialize(oxFields<OldTimer>& f)
+    {
+        f.add(OX_FIELD(seconds));
+        f.add(OX_FIELD(label));
+    }
+};
+
+class NewTimer : public oxObject {
+    OX_CLASS(NewTimer, oxObject)
+    OX_FIELDS(nanoseconds, label)
+public:
+    int64_t _nanoseconds = 0;
+    oxStringRef _label;
+    static inline int concreteCalls = 0;
+
+    oxResult makeConcrete(const oxObject* older) override
+    {
+        ++concreteCalls;
+        oxResult r = oxObject::makeConcrete(older);
+        if (const OldTimer* old = OldTimer::dynamicCast(older))
+            _nanoseconds = int64_t(old->_seconds * 1e9);
+        return r;
+    }
+
+protected:
+    NewTimer() = default;
+    static void arkRegisterInitialize(oxFields<NewTimer>& f)
+    {
+        f.add(OX_FIELD(nanoseconds));
+        f.add(OX_FIELD(label));
+    }
+};
+
+// An abstract older class whose newer form derives from it and inherits its fields.
+class AbstractOld : public oxObject {
+    OX_CLASS(AbstractOld, oxObject)
+    OX_FIELDS(seconds)
+public:
+    virtual int64_t nanoseconds() const = 0;
+    double _seconds = 0;
+
+protected:
+    AbstractOld() = default;
+    static void arkRegisterInitialize(oxFields<AbstractOld>& f) { f.add(OX_FIELD(seconds)); }
+};
+
+class DerivedNew : public AbstractOld {
+    OX_CLASS(DerivedNew, AbstractOld)
+    OX_FIELDS(nanosecondsLong)
+public:
+    int64_t nanoseconds() const override { return _nanosecondsLong; }
+    int64_t _nanosecondsLong = 0;
+
+    oxResult makeConcrete(const oxObject* older) override
+    {
+        oxResult r = AbstractOld::makeConcrete(older);
+        if (_seconds != 0 && _nanosecondsLong == 0)
+            _nanosecondsLong = int64_t(_seconds * 1e9);
+        _seconds = 0;
+        return r;
+    }
+
+protected:
+    DerivedNew() = default;
+    static void arkRegisterInitialize(oxFields<DerivedNew>& f) { f.add(OX_FIELD(nanosecondsLong)); }
+};
+
+// A container unknown to the core: pairs of a name and a weight, stored as two arrays,
+// through nothing but the two content hooks.
+class WeightTable : public oxObject {
+    OX_CLASS(WeightTable, oxObject)
+public:
+    std::vector<std::string> _names;
+    std::vector<double> _weights;
+
+    void writeContents(oxContentWriter& out) const override
+    {
+        out.beginArray(oxFieldKind::String, 1, uint32_t(_names.size()));
+        for (const std::string& n : _names)
+            out.writeText(n);
+        out.writeArray(oxFieldKind::Double, 1, _weights.data(), uint32_t(_weights.size()));
+    }
+    bool readContents(oxContentReader& in) override
+    {
+        uint32_t n = 0, w = 0;
+        if (!in.beginArray(oxFieldKind::String, 1, n))
+            return false;
+        _names.resize(n);
+        for (std::string& s : _names)
+            if (!in.readText(s))
+                return false;
+        if (!in.beginArray(oxFieldKind::Double, 1, w))
+            return false;
+        if (w != n)
+            return in.fail("as many weights as names");
+        _weights.resize(w);
+        return in.readPlain(_weights.data(), w);
+    }
+    bool userIsAlikeShallow(const oxObject* other) const override
+    {
+        auto* o = static_cast<const WeightTable*>(other);
+        return o->_names == _names && o->_weights == _weights;
+    }
+
+protected:
+    WeightTable() = default;
+};
+
+// Everything the scene-file tests read and write, the library's classes included.
+inline void registerAll()
+{
+    Kel::libOXCore_arkRegister();
+    Kel::libOXMath_arkRegister();
+    Kel::libOXUtils_arkRegister();
+#ifdef OXB_TEST_HAS_GFX
+    Kel::libOXGfx_arkRegister();
+#endif
+#ifdef OXB_TEST_HAS_ATTRS
+    Kel::libOXAttrs_arkRegister();
+#endif
+    Kel::Sg::oxArkRegisterForOXBFiles();
+    Kel::libOXSg_arkRegister();
+    AllKinds::arkRegister();
+    AllKindsList::arkRegister();
+    WeightTable::arkRegister();
+    OldTimer::getClassTypeSafe()->setRedirect(NewTimer::getClassTypeSafe());
+    AbstractOld::getClassTypeSafe()->setRedirect(DerivedNew::getClassTypeSafe());
+}
+
+// Collects warnings while it lives.
+class WarningCatcher {
+public:
+    WarningCatcher() : _old(oxSetWarningHandler(&collect)) { messages().clear(); }
+    ~WarningCatcher() { oxSetWarningHandler(_old); }
+    static std::vector<std::string>& messages()
+    {
+        static std::vector<std::string> list;
+        return list;
+    }
+    size_t count() const { return messages().size(); }
+    std::string all() const
+    {
+        std::string out;
+        for (const std::string& m : messages())
+            out += m + "\n";
+        return out;
+    }
+    bool contains(std::string_view text) const
+    {
+        for (const std::string& m : messages())
+            if (m.find(text) != std::string::npos)
+                return true;
+        return false;
+    }
+
+private:
+    static void collect(const char* message) { messages().push_back(message); }
+    oxWarningHandler _old;
+};
+
+// Composes a scene file byte by byte, so tests can make files the writer never would.
+class FileBuilder {
+public:
+    struct FieldSpec {
+        const char* name;
+        oxFieldKind kind;
+        uint32_t width = 1;
+    };
+    // Appends little-endian values to a record.
+    class Record {
+    public:
+        Record& u8(uint8_t v) { return raw(&v, 1); }
+        Record& u32(uint32_t v) { return raw(&v, 4); }
+        Record& i32(int32_t v) { return raw(&v, 4); }
+        Record& i64(int64_t v) { return raw(&v, 8); }
+        Record& f32(float v) { return raw(&v, 4); }
+        Record& f64(double v) { return raw(&v, 8); }
+        Record& array(oxFieldKind kind, uint32_t width, uint32_t count)
+        {
+            return u8(oxOXBFile::kindCode(kind)).u32(width).u32(count);
+        }
+        Record& raw(const void* p, size_t n)
+        {
+            bytes.insert(bytes.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
+            return *this;
+        }
+        std::vector<uint8_t> bytes;
+    };
+
+    uint32_t string(std::string_view text)
+    {
+        _strings.emplace_back(text);
+        return uint32_t(_strings.size());
+    }
+    uint32_t addClass(const char* name, std::vector<FieldSpec> fields = {})
+    {
+        _classes.push_back({string(name), {}});
+        for (const FieldSpec& f : fields)
+            _classes.back().fields.push_back({string(f.name), f.kind, f.width});
+        return uint32_t(_classes.size() - 1);
+    }
+    uint32_t addObject(uint32_t classIndex, Record record = {})
+    {
+        _objects.push_back({classIndex, std::move(record.bytes)});
+        return uint32_t(_objects.size());
+    }
+    void setRoot(uint32_t number) { _root = number; }
+
+    std::vector<uint8_t> bytes() const
+    {
+        Record out;
+        out.raw(oxOXBFile::kMagic, sizeof oxOXBFile::kMagic).u32(oxOXBFile::kVersion);
+        out.u32(uint32_t(_strings.size()));
+        for (const std::string& s : _strings)
+            out.u32(uint32_t(s.size())).raw(s.data(), s.size()).u8(0);
+        out.u32(uint32_t(_classes.size()));
+        for (const ClassSpec& c : _classes) {
+            out.u32(c.name).u32(uint32_t(c.fields.size()));
+            for (const StoredField& f : c.fields)
+                out.u32(f.name).u8(oxOXBFile::kindCode(f.kind)).u32(f.width);
+        }
+        out.u32(uint32_t(_objects.size()));
+        for (const ObjectSpec& o : _objects)
+            out.u32(o.classIndex);
+        out.u32(_root);
+        for (const ObjectSpec& o : _objects)
+            out.u32(uint32_t(o.record.size())).raw(o.record.data(), o.record.size());
+        return out.bytes;
+    }
+
+private:
+    struct StoredField {
+        uint32_t name;
+        oxFieldKind kind;
+        uint32_t width;
+    };
+    struct ClassSpec {
+        uint32_t name;
+        std::vector<StoredField> fields;
+    };
+    struct ObjectSpec {
+        uint32_t classIndex;
+        std::vector<uint8_t> record;
+    };
+    std::vector<std::string> _strings;
+    std::vector<ClassSpec> _classes;
+    std::vector<ObjectSpec> _objects;
+    uint32_t _root = 1;
+};
+
+} // namespace oxbtest
