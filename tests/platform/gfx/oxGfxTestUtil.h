@@ -1,10 +1,12 @@
 #pragma once
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/core/oxOutput.h"
+#include "platform/gfx/oxIndexArray.h"
 
 namespace Kel::Gfx::TestUtil {
 
@@ -41,5 +43,13 @@ private:
 
     Core::oxWarningHandler _previous = nullptr;
 };
+
+inline Core::oxSmartPointer<oxIndexArray> makeIndices(std::initializer_list<uint16_t> values)
+{
+    Core::oxSmartPointer<oxIndexArray> indices = oxIndexArray::_instantiateRef();
+    for (uint16_t i : values)
+        indices->append(i);
+    return indices;
+}
 
 } // namespace Kel::Gfx::TestUtil

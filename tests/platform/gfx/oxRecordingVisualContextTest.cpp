@@ -129,9 +129,7 @@ TEST(oxRecordingVisualContext, DrawsAreCheckedAndCounted)
     auto vc = makeContext();
     oxSmartPointer<oxVertexArray> va = oxVertexArray::_instantiateRef();
     ASSERT_TRUE(va->configure(oxVertexFormat::kPositions | oxVertexFormat::kColors, 4));
-    oxSmartPointer<oxIndexArray> indices = oxIndexArray::_instantiateRef();
-    for (uint16_t i : {0, 1, 2, 2, 1, 3})
-        indices->append(i);
+    oxSmartPointer<oxIndexArray> indices = Kel::Gfx::TestUtil::makeIndices({0, 1, 2, 2, 1, 3});
     oxDrawDescription d;
     d.vertices = va;
     d.indices = indices;

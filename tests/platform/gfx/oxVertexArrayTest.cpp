@@ -324,9 +324,7 @@ TEST(oxDrawDescription, IndicesMustStayInsideTheVertices)
 {
     oxSmartPointer<oxVertexArray> va = oxVertexArray::_instantiateRef();
     ASSERT_TRUE(va->configure(oxVertexFormat::kPositions, 4));
-    oxSmartPointer<oxIndexArray> indices = oxIndexArray::_instantiateRef();
-    for (uint16_t i : {0, 1, 2, 2, 1, 3})
-        indices->append(i);
+    oxSmartPointer<oxIndexArray> indices = Kel::Gfx::TestUtil::makeIndices({0, 1, 2, 2, 1, 3});
     oxDrawDescription d;
     d.vertices = va;
     d.indices = indices;
