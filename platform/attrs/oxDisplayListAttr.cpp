@@ -19,42 +19,36 @@ void oxDisplayListAttr::concatenate(const oxDisplayListAttr* other)
         append(other->_attrs->get(i));
 }
 
-void oxDisplayListAttr::applyTo(oxVisualContext& vc)
+template <class F>
+bool oxDisplayListAttr::forEachAttr(F&& f) const
 {
-    if (_applying) {
+    if (_walking) {
         Core::oxReportWarning("oxDisplayListAttr: a display list contains itself; the inner copy is skipped");
-        return;
+        return false;
     }
-    _applying = true;
+    _walking = true;
     for (int i = 0; i < getCount(); ++i)
         if (oxAttr* attr = _attrs->get(i))
-            attr->apply(&vc);
-    _applying = false;
+            f(attr);
+    _walking = false;
+    return true;
+}
+
+void oxDisplayListAttr::applyTo(oxVisualContext& vc)
+{
+    forEachAttr([&](oxAttr* attr) { attr->apply(&vc); });
 }
 
 bool oxDisplayListAttr::extendBounds(oxBox3f& box) const
 {
-    if (_applying)
-        return false;
-    auto* self = const_cast<oxDisplayListAttr*>(this);
-    self->_applying = true;
     bool any = false;
-    for (int i = 0; i < getCount(); ++i)
-        if (oxAttr* attr = _attrs->get(i))
-            any = attr->extendBounds(box) || any;
-    self->_applying = false;
+    forEachAttr([&](oxAttr* attr) { any = attr->extendBounds(box) || any; });
     return any;
 }
 
 void oxDisplayListAttr::reset()
 {
-    if (_applying)
-        return;
-    _applying = true;
-    for (int i = 0; i < getCount(); ++i)
-        if (oxAttr* attr = _attrs->get(i))
-            attr->reset();
-    _applying = false;
+    forEachAttr([](oxAttr* attr) { attr->reset(); });
 }
 
 void oxRenderListAttr::arkRegisterInitialize(oxFields<oxRenderListAttr>& f)
@@ -81,17 +75,16 @@ bool oxRenderListAttr::record(oxVisualContext* vc, const oxAttrList* attrs)
         vc->deleteDisplayList(handle);
         return false;
     }
-    _handle = handle;
-    _vc = vc;
+    adopt(vc, handle);
     return true;
 }
 
-void oxRenderListAttr::deleteList()
+void oxRenderListAttr::adopt(oxVisualContext* vc, int handle)
 {
-    if (_vc && _handle >= 0)
+    if (_vc && _handle >= 0 && (vc != _vc.get() || handle != _handle))
         _vc->deleteDisplayList(_handle);
-    _handle = -1;
-    _vc = nullptr;
+    _handle = handle;
+    _vc = vc;
 }
 
 void oxRenderListAttr::userRelease()

@@ -33,7 +33,11 @@ protected:
     oxSmartPointer<oxAttrList> _attrs;
 
 private:
-    bool _applying = false;
+    // Runs `f` on every entry; false (with a warning) when the list is already being walked,
+    // that is, when it contains itself.
+    template <class F>
+    bool forEachAttr(F&& f) const;
+    mutable bool _walking = false;
 };
 
 // A display list recorded on a device, called by handle: what a geometry compiled into a
@@ -48,8 +52,11 @@ public:
     // Records `attrs` into a new list on `vc`, replacing (and deleting) a list recorded
     // before. False when the device gives no list or the recording fails.
     bool record(oxVisualContext* vc, const oxAttrList* attrs);
+    // Takes over `handle`, a list recorded on `vc` (-1: none yet); a different list held
+    // before is deleted.
+    void adopt(oxVisualContext* vc, int handle);
     // Deletes the list on its device.
-    void deleteList();
+    void deleteList() { adopt(nullptr, -1); }
 
     void userRelease() override;
 

@@ -6,7 +6,7 @@ void oxGeometrySetAttr::arkRegisterInitialize(oxFields<oxGeometrySetAttr>& f)
 {
     f.add(OX_FIELD(geometryList));
     f.add(OX_FIELD(renderListMode));
-    f.add(OX_FIELD(renderListHandle)).notPersistent().setDefault(-1);
+    f.add(OX_FIELD(renderList)).constructWithOwner().notPersistent();
 }
 
 bool oxGeometrySetAttr::transform(const oxMatrix44f& m)
@@ -27,24 +27,10 @@ bool oxGeometrySetAttr::extendBounds(oxBox3f& box) const
     return any;
 }
 
-void oxGeometrySetAttr::reset()
-{
-    if (_vc && _renderListHandle >= 0)
-        _vc->deleteDisplayList(_renderListHandle);
-    _renderListHandle = -1;
-    _vc = nullptr;
-}
-
-void oxGeometrySetAttr::userRelease()
-{
-    reset();
-    oxAttr::userRelease();
-}
-
 void oxGeometrySetAttr::applyTo(oxVisualContext& vc)
 {
-    if (_renderListMode != kNoRenderList && _renderListHandle >= 0 && &vc == _vc.get()) {
-        vc.callDisplayList(_renderListHandle);
+    if (_renderListMode != kNoRenderList && getRenderListHandle() >= 0 && &vc == getVisualContext()) {
+        _renderList->apply(&vc);
         return;
     }
     for (int i = 0; _geometryList && i < _geometryList->getCount(); ++i)

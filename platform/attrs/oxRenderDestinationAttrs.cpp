@@ -31,20 +31,21 @@ void oxRenderDestinationAttr::setDepthBuffer(bool on)
     ++_version;
 }
 
+const Gfx::oxImage* oxRenderDestinationAttr::getTextureImage() const
+{
+    return _texture ? _texture->getImage(0) : nullptr;
+}
+
 int oxRenderDestinationAttr::getWidth() const
 {
-    if (_width > 0 || !_texture)
-        return _width;
-    const Gfx::oxImage* image = _texture->getImage(0);
-    return image ? image->getWidth() : 0;
+    const Gfx::oxImage* image = _width > 0 ? nullptr : getTextureImage();
+    return image ? image->getWidth() : _width;
 }
 
 int oxRenderDestinationAttr::getHeight() const
 {
-    if (_height > 0 || !_texture)
-        return _height;
-    const Gfx::oxImage* image = _texture->getImage(0);
-    return image ? image->getHeight() : 0;
+    const Gfx::oxImage* image = _height > 0 ? nullptr : getTextureImage();
+    return image ? image->getHeight() : _height;
 }
 
 void oxRenderDestinationAttr::describe(Gfx::oxRenderDestinationDescription& out,

@@ -34,6 +34,7 @@ protected:
     bool _depthBuffer = true;
 
 private:
+    const Gfx::oxImage* getTextureImage() const;
     uint32_t _version = 0;
 };
 
