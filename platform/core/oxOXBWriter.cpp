@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -25,10 +26,61 @@ struct TextHash {
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
 };
 
-bool isClassDescription(const oxObject* object)
-{
-    return object->getMetaObject() == oxMetaObject::getClassTypeSafe();
-}
+// Addresses to numbers, by open addressing in one array: for the hundreds of thousands of
+// objects of a large scene it stays in cache where a node-based map does not.
+class AddressNumbers {
+public:
+    // The number stored for `key`; when there is none, `next` is stored and `added` set.
+    uint32_t findOrAdd(const void* key, uint32_t next, bool& added)
+    {
+        if (2 * (_count + 1) > _slots.size())
+            grow();
+        size_t i = home(key);
+        while (_slots[i].key && _slots[i].key != key)
+            i = (i + 1) & (_slots.size() - 1);
+        added = !_slots[i].key;
+        if (added) {
+            _slots[i] = {key, next};
+            ++_count;
+        }
+        return _slots[i].value;
+    }
+    bool contains(const void* key) const
+    {
+        if (_slots.empty())
+            return false;
+        size_t i = home(key);
+        while (_slots[i].key && _slots[i].key != key)
+            i = (i + 1) & (_slots.size() - 1);
+        return _slots[i].key != nullptr;
+    }
+
+private:
+    struct Slot {
+        const void* key;
+        uint32_t value;
+    };
+    size_t home(const void* key) const
+    {
+        return size_t((uint64_t(uintptr_t(key)) * 0x9e3779b97f4a7c15ull) >> _shift);
+    }
+    void grow()
+    {
+        std::vector<Slot> old;
+        old.swap(_slots);
+        _slots.assign(old.empty() ? 64 : 2 * old.size(), Slot{nullptr, 0});
+        _shift = 64 - std::countr_zero(_slots.size());
+        _count = 0;
+        bool added = false;
+        for (const Slot& slot : old)
+            if (slot.key)
+                findOrAdd(slot.key, slot.value, added);
+    }
+
+    std::vector<Slot> _slots;
+    size_t _count = 0;
+    int _shift = 64;
+};
 
 // One write: numbers the objects (breadth first from the root, so the root is object 1),
 // checks the graph, then serialises records, strings and classes and assembles the file.
@@ -56,7 +108,8 @@ private:
     uint32_t numberOf(const oxObject* object);
     uint32_t classNumber(const oxMetaObject* meta);
     uint32_t stringNumber(std::string_view text);
-    uint32_t stringNumber(const oxStringRef& text);
+    // `pin`: keep a reference, for strings that only a container's hook holds.
+    uint32_t stringNumber(const oxStringRef& text, bool pin);
     void writeField(const oxObject* object, const oxMetaField* field);
     // A value of the current array is about to be written.
     bool takeArrayValue(bool plain, uint32_t n);
@@ -68,12 +121,19 @@ private:
     }
     void put32(uint32_t v) { put(&v, 4); }
 
+    bool isClassDescription(uint32_t number) const { return _objectMetas[number - 1] == _classDescriptions; }
+
+    const oxMetaObject* _classDescriptions = oxMetaObject::getClassTypeSafe();
     std::vector<oxObject*> _objects;
-    std::unordered_map<const oxObject*, uint32_t> _numbers;
+    std::vector<const oxMetaObject*> _objectMetas;
+    AddressNumbers _numbers;
     std::vector<StoredClass> _classes;
     std::unordered_map<const oxMetaObject*, uint32_t> _classNumbers;
-    std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>> _stringNumbers;
-    std::unordered_map<const char*, uint32_t> _pooledNumbers; // pooled strings by identity
+    std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>> _textNumbers;
+    // Pooled strings by identity. Field values live as long as their objects; strings a
+    // container hands in are pinned here.
+    AddressNumbers _pooledNumbers;
+    std::vector<oxStringRef> _pinned;
     std::vector<std::string_view> _strings;
     std::vector<uint8_t> _records;
 
@@ -106,32 +166,32 @@ uint32_t Writer::numberOf(const oxObject* object)
 {
     if (!object)
         return 0;
-    auto [it, added] = _numbers.emplace(object, uint32_t(_objects.size() + 1));
-    if (added)
+    bool added = false;
+    uint32_t n = _numbers.findOrAdd(object, uint32_t(_objects.size() + 1), added);
+    if (added) {
         _objects.push_back(const_cast<oxObject*>(object));
-    return it->second;
+        _objectMetas.push_back(object->getMetaObject());
+    }
+    return n;
 }
 
 bool Writer::collect(oxObject* root)
 {
     if (!root)
         return failf("there is no root object");
-    if (isClassDescription(root))
+    if (isClassDescription(numberOf(root)))
         return failf("the root is a class description, not an object");
-    numberOf(root);
     oxReferenceGraph graph;
     for (size_t i = 0; i < _objects.size(); ++i) {
-        oxObject* object = _objects[i];
-        if (isClassDescription(object))
+        if (isClassDescription(uint32_t(i + 1)))
             continue;
-        const oxMetaObject* meta = object->getMetaObject();
-        if (!meta->canInstantiate())
+        if (!_objectMetas[i]->canInstantiate())
             return failf("object %zu (class %s) cannot be stored: its class cannot be instantiated", i + 1,
-                         meta->getName());
-        object->preWrite();
-        oxForEachReference(object, [&](oxObject* target, bool holds) {
+                         _objectMetas[i]->getName());
+        _objects[i]->preWrite();
+        oxForEachReference(_objects[i], [&](oxObject* target, bool holds) {
             uint32_t n = numberOf(target);
-            if (!isClassDescription(target))
+            if (!isClassDescription(n))
                 graph.add(uint32_t(i), n - 1, holds);
         });
     }
@@ -156,7 +216,7 @@ uint32_t Writer::classNumber(const oxMetaObject* meta)
     auto [it, added] = _classNumbers.emplace(meta, uint32_t(_classes.size()));
     if (added) {
         StoredClass stored{meta, {}};
-        if (meta != oxMetaObject::getClassTypeSafe())
+        if (meta != _classDescriptions)
             for (int i = 0; i < meta->getMetaFieldCount(); ++i)
                 if (const oxMetaField* f = meta->getIndexedMetaField(i); f->isPersistent())
                     stored.fields.push_back(f);
@@ -167,22 +227,28 @@ uint32_t Writer::classNumber(const oxMetaObject* meta)
 
 uint32_t Writer::stringNumber(std::string_view text)
 {
-    auto it = _stringNumbers.find(text);
-    if (it != _stringNumbers.end())
+    auto it = _textNumbers.find(text);
+    if (it != _textNumbers.end())
         return it->second;
-    auto added = _stringNumbers.emplace(std::string(text), uint32_t(_strings.size() + 1)).first;
+    auto added = _textNumbers.emplace(std::string(text), uint32_t(_strings.size() + 1)).first;
     _strings.push_back(added->first);
     return added->second;
 }
 
-uint32_t Writer::stringNumber(const oxStringRef& text)
+uint32_t Writer::stringNumber(const oxStringRef& text, bool pin)
 {
+    // Equal pooled texts share one address, so most strings are found without hashing
+    // their text. A text handed in both ways may be listed twice, which costs only bytes.
     if (text.isNull())
         return 0;
-    auto [it, added] = _pooledNumbers.emplace(text.c_str(), 0);
-    if (added)
-        it->second = stringNumber(text.view());
-    return it->second;
+    bool added = false;
+    uint32_t n = _pooledNumbers.findOrAdd(text.c_str(), uint32_t(_strings.size() + 1), added);
+    if (added) {
+        if (pin)
+            _pinned.push_back(text);
+        _strings.push_back(text.view());
+    }
+    return n;
 }
 
 void Writer::writeField(const oxObject* object, const oxMetaField* field)
@@ -190,7 +256,7 @@ void Writer::writeField(const oxObject* object, const oxMetaField* field)
     const void* p = field->address(object);
     switch (field->getKind()) {
     case oxFieldKind::String:
-        put32(stringNumber(*static_cast<const oxStringRef*>(p)));
+        put32(stringNumber(*static_cast<const oxStringRef*>(p), false));
         break;
     case oxFieldKind::ObjectRef:
     case oxFieldKind::RawRef:
@@ -255,7 +321,7 @@ void Writer::writePlain(const void* elements, uint32_t count)
 void Writer::writeString(const oxStringRef& text)
 {
     if (_arrayKind == oxFieldKind::String && takeArrayValue(false, 1))
-        put32(stringNumber(text));
+        put32(stringNumber(text, true));
     else
         fail("a string was written outside an array of strings");
 }
@@ -272,7 +338,7 @@ void Writer::writeObject(const oxObject* object)
 {
     if (!oxIsObjectKind(_arrayKind) || !takeArrayValue(false, 1))
         return fail("an object was written outside an array of objects");
-    if (object && !_numbers.count(object))
+    if (object && !_numbers.contains(object))
         return fail("it wrote an object that it did not name while the graph was collected");
     put32(numberOf(object));
 }
@@ -290,14 +356,15 @@ void Writer::writeMemory(const void* bytes, size_t size)
 bool Writer::serialize(std::vector<uint8_t>& out)
 {
     std::vector<uint32_t> objectClasses(_objects.size());
+    _records.reserve(32 * _objects.size());
     for (size_t i = 0; i < _objects.size() && _error.empty(); ++i) {
         oxObject* object = _objects[i];
         _current = object;
-        const oxMetaObject* meta = object->getMetaObject();
+        const oxMetaObject* meta = _objectMetas[i];
         objectClasses[i] = classNumber(meta);
         size_t sizeAt = _records.size();
         put32(0);
-        if (isClassDescription(object))
+        if (isClassDescription(uint32_t(i + 1)))
             put32(stringNumber(std::string_view(static_cast<const oxMetaObject*>(object)->getName())));
         else {
             for (const oxMetaField* f : _classes[objectClasses[i]].fields)
