@@ -8,7 +8,10 @@ BENCHB  ?= build-bench
 DEPS    := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
 FUZZDEPS := clang libclang-rt-14-dev
 
-.PHONY: demo test test-asan fuzz fuzz-ci bench deps fuzz-deps clean
+FUZZ_SECONDS ?= 600
+FUZZ_CI_SECONDS ?= 60
+
+.PHONY: demo test test-asan fuzz fuzz-ci fuzz-build bench deps fuzz-deps clean
 
 deps:
 	@missing=""; for p in $(DEPS); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
@@ -37,6 +40,29 @@ test-asan: deps
 	cmake --build $(ASAN) -j $(JOBS)
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --output-on-failure -j $(JOBS)
+
+# The scene-file reader under libFuzzer, with the libraries built for coverage and the
+# sanitizers. New inputs collect in $(FUZZ)/corpus; crashes and leaks land in
+# $(FUZZ)/artifacts and fail the target.
+FUZZ_RUN = cd $(FUZZ) && mkdir -p corpus artifacts && \
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	./fuzz/oxb_fuzz -artifact_prefix=artifacts/ -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
+	  -dict=$(CURDIR)/fuzz/oxb.dict corpus seeds
+
+$(FUZZ)/build.ninja: | fuzz-deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOXSG_SANITIZE=ON \
+	  -DOXSG_BUILD_FUZZ=ON -DOXSG_BUILD_TESTS=OFF -DOXSG_BUILD_TOOLS=OFF -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link
+
+fuzz-build: fuzz-deps $(FUZZ)/build.ninja
+	cmake --build $(FUZZ) -j $(JOBS) --target oxb_fuzz oxb_seeds
+	mkdir -p $(FUZZ)/seeds && ./$(FUZZ)/fuzz/oxb_seeds $(FUZZ)/seeds
+
+fuzz: fuzz-build
+	$(FUZZ_RUN) -max_total_time=$(FUZZ_SECONDS)
+
+fuzz-ci: fuzz-build
+	$(FUZZ_RUN) -max_total_time=$(FUZZ_CI_SECONDS)
 
 bench: deps
 	cmake -S . -B $(BENCHB) -G Ninja -DCMAKE_BUILD_TYPE=Release -DOXSG_BUILD_BENCH=ON

@@ -8,17 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/core/oxCoreLibrary.h"
-#include "sg/OXSg.h"
-
-#if __has_include("platform/gfx/OXGfx.h")
-#include "platform/gfx/OXGfx.h"
-#define OXB_TEST_HAS_GFX 1
-#endif
-#if __has_include("platform/attrs/OXAttrs.h")
-#include "platform/attrs/OXAttrs.h"
-#define OXB_TEST_HAS_ATTRS 1
-#endif
+#include "fuzz/oxbSampleScenes.h"
 
 namespace oxbtest {
 using namespace Kel::Core;
@@ -211,17 +201,7 @@ protected:
 // Everything the scene-file tests read and write, the library's classes included.
 inline void registerAll()
 {
-    Kel::libOXCore_arkRegister();
-    Kel::libOXMath_arkRegister();
-    Kel::libOXUtils_arkRegister();
-#ifdef OXB_TEST_HAS_GFX
-    Kel::libOXGfx_arkRegister();
-#endif
-#ifdef OXB_TEST_HAS_ATTRS
-    Kel::libOXAttrs_arkRegister();
-#endif
-    Kel::Sg::oxArkRegisterForOXBFiles();
-    Kel::libOXSg_arkRegister();
+    oxbsamples::registerLibraries();
     AllKinds::arkRegister();
     AllKindsList::arkRegister();
     WeightTable::arkRegister();
