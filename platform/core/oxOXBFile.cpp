@@ -2,11 +2,11 @@
 
 #include <bit>
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <unordered_set>
 
 #include "platform/core/oxContentStream.h"
+#include "platform/core/oxOutput.h"
 
 namespace Kel::Core {
 
@@ -52,18 +52,6 @@ bool isReferenceKind(oxFieldKind kind)
 bool productFits(uint64_t a, uint64_t b, uint64_t limit)
 {
     return a == 0 || b <= limit / a;
-}
-
-std::string vformat(const char* format, va_list args)
-{
-    va_list copy;
-    va_copy(copy, args);
-    int n = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(n > 0 ? size_t(n) : 0, '\0');
-    if (n > 0)
-        std::vsnprintf(text.data(), text.size() + 1, format, args);
-    return text;
 }
 
 } // namespace
@@ -113,7 +101,7 @@ bool oxOXBFile::fail(size_t offset, const char* format, ...) const
         return false;
     va_list args;
     va_start(args, format);
-    std::string reason = vformat(format, args);
+    std::string reason = oxFormatV(format, args);
     va_end(args);
     _error = _source + ": byte " + std::to_string(offset) + ": " + reason;
     return false;
@@ -265,7 +253,7 @@ bool oxOXBCursor::fail(const char* format, ...) const
 {
     va_list args;
     va_start(args, format);
-    std::string reason = vformat(format, args);
+    std::string reason = oxFormatV(format, args);
     va_end(args);
     return _file.fail(_pos, "%s", reason.c_str());
 }
@@ -313,26 +301,25 @@ bool oxOXBCursor::readPlain(oxFieldKind kind, uint32_t width, void* out, uint32_
     return readBytes(out, size_t(bytes));
 }
 
-bool oxOXBCursor::readStringNumber(uint32_t& number)
+bool oxOXBCursor::readNumber(uint32_t& number, uint32_t count, const char* what)
 {
     if (!readU32(number))
         return false;
-    if (number > _file.getStringCount()) {
+    if (number > count) {
         _pos -= 4;
-        return fail("string number %u is out of range (the file has %u strings)", number, _file.getStringCount());
+        return fail("%s number %u is out of range (the file has %u %ss)", what, number, count, what);
     }
     return true;
 }
 
+bool oxOXBCursor::readStringNumber(uint32_t& number)
+{
+    return readNumber(number, _file.getStringCount(), "string");
+}
+
 bool oxOXBCursor::readReference(uint32_t& number)
 {
-    if (!readU32(number))
-        return false;
-    if (number > _file.getObjectCount()) {
-        _pos -= 4;
-        return fail("object number %u is out of range (the file has %u objects)", number, _file.getObjectCount());
-    }
-    return true;
+    return readNumber(number, _file.getObjectCount(), "object");
 }
 
 bool oxOXBCursor::readMemorySize(uint32_t& size)

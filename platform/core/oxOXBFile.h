@@ -121,6 +121,9 @@ public:
     bool beginArray(oxFieldKind& kind, uint32_t& width, uint32_t& count);
 
 private:
+    // A 1-based number of a table of `count` entries, or 0.
+    bool readNumber(uint32_t& number, uint32_t count, const char* what);
+
     const oxOXBFile& _file;
     size_t _pos;
     size_t _end;

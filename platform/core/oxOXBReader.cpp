@@ -56,7 +56,8 @@ private:
     bool fillField(oxOXBCursor& in, oxObject* object, const oxMetaField* field);
     const char* className(uint32_t number) const { return _finalClass[number - 1]->getName(); }
     const oxStringRef& string(uint32_t number);
-    bool takeValues(bool plain, uint32_t n);
+    // Takes n values of the open array, which must hold what the container reads.
+    bool take(bool kindMatches, const char* what, uint32_t n);
 
     const oxOXBFile& _file;
     oxMemoryPool* _pool;
@@ -366,12 +367,14 @@ bool Build::fail(const char* reason)
     return _cursor->fail("object %u (class %s): %s", _current, className(_current), reason);
 }
 
-bool Build::takeValues(bool plain, uint32_t n)
+bool Build::take(bool kindMatches, const char* what, uint32_t n)
 {
-    if (plain != (oxPlainScalarSize(_arrayKind) != 0) || n > _valuesLeft)
-        return _cursor->fail("object %u (class %s) reads %s than its array of %s holds", _current,
-                             className(_current), n > _valuesLeft ? "more values" : "other values",
+    if (!kindMatches)
+        return _cursor->fail("object %u (class %s) reads %s from an array of %s", _current, className(_current), what,
                              oxOXBFile::shapeName(_arrayKind, _arrayWidth).c_str());
+    if (n > _valuesLeft)
+        return _cursor->fail("object %u (class %s) reads more values than its array of %s holds", _current,
+                             className(_current), oxOXBFile::shapeName(_arrayKind, _arrayWidth).c_str());
     _valuesLeft -= n;
     return true;
 }
@@ -399,16 +402,14 @@ bool Build::beginArray(oxFieldKind kind, int width, uint32_t& count)
 
 bool Build::readPlain(void* elements, uint32_t count)
 {
-    return takeValues(true, count) && _cursor->readPlain(_arrayKind, _arrayWidth, elements, count);
+    return take(oxPlainScalarSize(_arrayKind) != 0, "plain values", count) &&
+           _cursor->readPlain(_arrayKind, _arrayWidth, elements, count);
 }
 
 bool Build::readString(oxStringRef& text)
 {
     uint32_t number = 0;
-    if (_arrayKind != oxFieldKind::String)
-        return _cursor->fail("object %u (class %s) reads a string from an array of %s", _current,
-                             className(_current), oxFieldKindName(_arrayKind));
-    if (!takeValues(false, 1) || !_cursor->readStringNumber(number))
+    if (!take(_arrayKind == oxFieldKind::String, "a string", 1) || !_cursor->readStringNumber(number))
         return false;
     text = string(number);
     return true;
@@ -426,25 +427,20 @@ bool Build::readText(std::string& text)
 bool Build::readObject(oxObject*& object, const oxMetaObject* type)
 {
     uint32_t number = 0;
-    if (!oxIsObjectKind(_arrayKind))
-        return _cursor->fail("object %u (class %s) reads an object from an array of %s", _current,
-                             className(_current), oxFieldKindName(_arrayKind));
-    if (!takeValues(false, 1) || !_cursor->readReference(number))
+    if (!take(oxIsObjectKind(_arrayKind), "an object", 1) || !_cursor->readReference(number))
         return false;
     object = number ? _objects[number - 1].get() : nullptr;
     if (object && type && !object->isOfType(type))
-        return _file.fail(_cursor->getOffset() - 4, "object %u (class %s) holds object %u of class %s where a %s belongs",
-                          _current, className(_current), number, className(number), type->getName());
+        return _file.fail(_cursor->getOffset() - 4,
+                          "object %u (class %s) holds object %u of class %s where a %s belongs", _current,
+                          className(_current), number, className(number), type->getName());
     return true;
 }
 
 bool Build::readMemory(oxMemoryBlock& block)
 {
     uint32_t size = 0;
-    if (_arrayKind != oxFieldKind::MemoryRef)
-        return _cursor->fail("object %u (class %s) reads a memory block from an array of %s", _current,
-                             className(_current), oxFieldKindName(_arrayKind));
-    if (!takeValues(false, 1) || !_cursor->readMemorySize(size))
+    if (!take(_arrayKind == oxFieldKind::MemoryRef, "a memory block", 1) || !_cursor->readMemorySize(size))
         return false;
     block.assign(_file.getData() + _cursor->getOffset(), size);
     return _cursor->readBytes(nullptr, size);

@@ -111,8 +111,8 @@ private:
     // `pin`: keep a reference, for strings that only a container's hook holds.
     uint32_t stringNumber(const oxStringRef& text, bool pin);
     void writeField(const oxObject* object, const oxMetaField* field);
-    // A value of the current array is about to be written.
-    bool takeArrayValue(bool plain, uint32_t n);
+    // Takes n values of the open array, which must be of a kind that holds them.
+    bool take(bool kindMatches, const char* what, uint32_t n);
 
     void put(const void* bytes, size_t n)
     {
@@ -150,10 +150,8 @@ bool Writer::failf(const char* format, ...)
         return false;
     va_list args;
     va_start(args, format);
-    char buffer[512];
-    std::vsnprintf(buffer, sizeof buffer, format, args);
+    _error = oxFormatV(format, args);
     va_end(args);
-    _error = buffer;
     return false;
 }
 
@@ -280,20 +278,17 @@ void Writer::writeField(const oxObject* object, const oxMetaField* field)
     }
 }
 
-bool Writer::takeArrayValue(bool plain, uint32_t n)
+bool Writer::take(bool kindMatches, const char* what, uint32_t n)
 {
-    if (plain != (oxPlainScalarSize(_arrayKind) != 0)) {
-        failf("object %u (class %s) wrote a value that does not belong in its array of %s", numberOf(_current),
-              _current->getMetaObject()->getName(), oxFieldKindName(_arrayKind));
-        return false;
+    if (!kindMatches)
+        fail((std::string("it wrote ") + what + " into an array of " + oxFieldKindName(_arrayKind)).c_str());
+    else if (n > _arrayLeft)
+        fail("it wrote more values than its array announced");
+    else {
+        _arrayLeft -= n;
+        return true;
     }
-    if (n > _arrayLeft) {
-        failf("object %u (class %s) wrote more values than its array announced", numberOf(_current),
-              _current->getMetaObject()->getName());
-        return false;
-    }
-    _arrayLeft -= n;
-    return true;
+    return false;
 }
 
 void Writer::beginArray(oxFieldKind kind, int width, uint32_t count)
@@ -314,30 +309,26 @@ void Writer::beginArray(oxFieldKind kind, int width, uint32_t count)
 
 void Writer::writePlain(const void* elements, uint32_t count)
 {
-    if (takeArrayValue(true, count))
+    if (take(oxPlainScalarSize(_arrayKind) != 0, "plain values", count))
         put(elements, oxPlainScalarSize(_arrayKind) * size_t(_arrayWidth) * count);
 }
 
 void Writer::writeString(const oxStringRef& text)
 {
-    if (_arrayKind == oxFieldKind::String && takeArrayValue(false, 1))
+    if (take(_arrayKind == oxFieldKind::String, "a string", 1))
         put32(stringNumber(text, true));
-    else
-        fail("a string was written outside an array of strings");
 }
 
 void Writer::writeText(std::string_view text)
 {
-    if (_arrayKind == oxFieldKind::String && takeArrayValue(false, 1))
+    if (take(_arrayKind == oxFieldKind::String, "a text", 1))
         put32(stringNumber(text));
-    else
-        fail("a text was written outside an array of strings");
 }
 
 void Writer::writeObject(const oxObject* object)
 {
-    if (!oxIsObjectKind(_arrayKind) || !takeArrayValue(false, 1))
-        return fail("an object was written outside an array of objects");
+    if (!take(oxIsObjectKind(_arrayKind), "an object", 1))
+        return;
     if (object && !_numbers.contains(object))
         return fail("it wrote an object that it did not name while the graph was collected");
     put32(numberOf(object));
@@ -345,8 +336,8 @@ void Writer::writeObject(const oxObject* object)
 
 void Writer::writeMemory(const void* bytes, size_t size)
 {
-    if (_arrayKind != oxFieldKind::MemoryRef || !takeArrayValue(false, 1))
-        return fail("a memory block was written outside an array of memory blocks");
+    if (!take(_arrayKind == oxFieldKind::MemoryRef, "a memory block", 1))
+        return;
     if (size > std::numeric_limits<uint32_t>::max())
         return fail("a memory block is too large for a file");
     put32(uint32_t(size));

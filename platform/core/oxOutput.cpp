@@ -33,7 +33,7 @@ oxOutput::Handler oxOutput::setStandardOutHandler(Handler handler)
     return old;
 }
 
-void oxReportWarningV(const char* format, va_list args)
+std::string oxFormatV(const char* format, va_list args)
 {
     va_list copy;
     va_copy(copy, args);
@@ -42,6 +42,12 @@ void oxReportWarningV(const char* format, va_list args)
     std::string text(n > 0 ? size_t(n) : 0, '\0');
     if (n > 0)
         std::vsnprintf(text.data(), text.size() + 1, format, args);
+    return text;
+}
+
+void oxReportWarningV(const char* format, va_list args)
+{
+    std::string text = oxFormatV(format, args);
     if (g_warningHandler)
         g_warningHandler(text.c_str());
     else

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdarg>
+#include <string>
 
 namespace Kel::Core {
 
@@ -14,6 +15,9 @@ public:
     // Returns the previous handler; null restores the default.
     static Handler setStandardOutHandler(Handler handler);
 };
+
+// printf-style formatting into a string, for messages built before they are reported.
+std::string oxFormatV(const char* format, va_list args);
 
 using oxWarningHandler = void (*)(const char* message);
 
