@@ -48,6 +48,19 @@ TEST_F(OXBGraph, ChildListedTwiceHasTheGroupTwiceAmongItsParents)
     EXPECT_EQ(readChild->getParent(1), read.get());
 }
 
+TEST_F(OXBGraph, AFileStoredByAnEarlierBuildStillReads)
+{
+    // Written once and kept: a change to the layout that would strand existing files
+    // fails here.
+    oxSmartPointer<oxGroup> root =
+        oxGroup::dynamicCast(oxOXBReader::readObject(OXSG_TEST_DATA_DIR "/oxb/instanced.oxb").get());
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->getChildCount(), 2);
+    EXPECT_EQ(root->getChild(0), root->getChild(1));
+    EXPECT_EQ(root->getChild(0)->getParentCount(), 2);
+    EXPECT_TRUE(root->getName().isNull());
+}
+
 TEST_F(OXBGraph, SharedObjectsAreStoredOnceAndStayShared)
 {
     oxSmartPointer<oxGroup> root = oxGroup::_instantiate();
