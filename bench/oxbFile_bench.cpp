@@ -91,19 +91,13 @@ void BM_ReadScene(benchmark::State& state)
 
 } // namespace
 
-// Enough iterations at every size that the first one, which pays for the process's first
-// touch of that much memory, does not dominate.
-BENCHMARK(BM_WriteScene)
-    ->RangeMultiplier(10)
-    ->Range(1000, 100000)
-    ->Arg(300000)
-    ->MinTime(2)
-    ->Unit(benchmark::kMillisecond)
-    ->Complexity(benchmark::oN);
-BENCHMARK(BM_ReadScene)
-    ->RangeMultiplier(10)
-    ->Range(1000, 100000)
-    ->Arg(300000)
-    ->MinTime(2)
-    ->Unit(benchmark::kMillisecond)
-    ->Complexity(benchmark::oN);
+// Several sizes, enough iterations at each that the first one, which pays for the
+// process's first touch of that much memory, does not dominate.
+static void sizes(benchmark::internal::Benchmark* b)
+{
+    b->RangeMultiplier(10)->Range(1000, 100000)->Arg(300000)->MinTime(2);
+    b->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+}
+
+BENCHMARK(BM_WriteScene)->Apply(sizes);
+BENCHMARK(BM_ReadScene)->Apply(sizes);

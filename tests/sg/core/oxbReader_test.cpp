@@ -9,7 +9,6 @@
 #include "tests/sg/core/oxbTestSupport.h"
 
 using namespace oxbtest;
-using Spec = FileBuilder::FieldSpec;
 using Record = FileBuilder::Record;
 
 namespace {

@@ -243,7 +243,7 @@ private:
 // Composes a scene file byte by byte, so tests can make files the writer never would.
 class FileBuilder {
 public:
-    struct FieldSpec {
+    struct StoredFieldDecl {
         const char* name;
         oxFieldKind kind;
         uint32_t width = 1;
@@ -274,10 +274,10 @@ public:
         _strings.emplace_back(text);
         return uint32_t(_strings.size());
     }
-    uint32_t addClass(const char* name, std::vector<FieldSpec> fields = {})
+    uint32_t addClass(const char* name, std::vector<StoredFieldDecl> fields = {})
     {
         _classes.push_back({string(name), {}});
-        for (const FieldSpec& f : fields)
+        for (const StoredFieldDecl& f : fields)
             _classes.back().fields.push_back({string(f.name), f.kind, f.width});
         return uint32_t(_classes.size() - 1);
     }
@@ -296,16 +296,16 @@ public:
         for (const std::string& s : _strings)
             out.u32(uint32_t(s.size())).raw(s.data(), s.size()).u8(0);
         out.u32(uint32_t(_classes.size()));
-        for (const ClassSpec& c : _classes) {
+        for (const ClassEntry& c : _classes) {
             out.u32(c.name).u32(uint32_t(c.fields.size()));
             for (const StoredField& f : c.fields)
                 out.u32(f.name).u8(oxOXBFile::kindCode(f.kind)).u32(f.width);
         }
         out.u32(uint32_t(_objects.size()));
-        for (const ObjectSpec& o : _objects)
+        for (const ObjectEntry& o : _objects)
             out.u32(o.classIndex);
         out.u32(_root);
-        for (const ObjectSpec& o : _objects)
+        for (const ObjectEntry& o : _objects)
             out.u32(uint32_t(o.record.size())).raw(o.record.data(), o.record.size());
         return out.bytes;
     }
@@ -316,17 +316,17 @@ private:
         oxFieldKind kind;
         uint32_t width;
     };
-    struct ClassSpec {
+    struct ClassEntry {
         uint32_t name;
         std::vector<StoredField> fields;
     };
-    struct ObjectSpec {
+    struct ObjectEntry {
         uint32_t classIndex;
         std::vector<uint8_t> record;
     };
     std::vector<std::string> _strings;
-    std::vector<ClassSpec> _classes;
-    std::vector<ObjectSpec> _objects;
+    std::vector<ClassEntry> _classes;
+    std::vector<ObjectEntry> _objects;
     uint32_t _root = 1;
 };
 
