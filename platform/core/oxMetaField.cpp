@@ -1,5 +1,6 @@
 #include "platform/core/oxMetaField.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -309,6 +310,25 @@ void oxMetaField::applyDefault(oxObject* object) const
             std::memcpy(p, _default.data(), _size);
         else
             std::memset(p, 0, _size);
+    }
+}
+
+bool oxMetaField::hasDefaultValue(const oxObject* object) const
+{
+    const void* p = address(object);
+    switch (_kind) {
+    case oxFieldKind::String: return *static_cast<const oxStringRef*>(p) == _defaultString;
+    case oxFieldKind::MemoryRef: return static_cast<const oxMemoryBlock*>(p)->empty();
+    case oxFieldKind::ObjectRef:
+    case oxFieldKind::RawRef:
+    case oxFieldKind::ObjectRefArray: return !_constructWithOwner || getObject(object) != nullptr;
+    default: {
+        if (_default.size() == _size)
+            return std::memcmp(p, _default.data(), _size) == 0;
+        // No declared default: zero, as applyDefault leaves it.
+        const auto* bytes = static_cast<const uint8_t*>(p);
+        return std::all_of(bytes, bytes + _size, [](uint8_t b) { return b == 0; });
+    }
     }
 }
 

@@ -73,6 +73,9 @@ public:
     // Sets the member to the declared default (references: released, except owned ones,
     // which are reset in place).
     void applyDefault(oxObject* object) const;
+    // Whether the member holds the declared default (owned objects: whether they exist).
+    // References that are not owned have no default to compare with and count as default.
+    bool hasDefaultValue(const oxObject* object) const;
     // Shallow equality: plain values and strings by value, references by identity,
     // owned objects by their own shallow comparison.
     bool isAlike(const oxObject* a, const oxObject* b) const;

@@ -216,6 +216,12 @@ public:
         }
         if constexpr (Traits::kind == oxFieldKind::Enum)
             field->setMetaEnumGetter(&::Kel::getoxEnumMetaEnum);
+        // Until a class says otherwise, a plain field defaults to its type's own default
+        // (an identity matrix, a zero vector, zero).
+        if constexpr (oxIsPlainKind(Traits::kind) && std::is_default_constructible_v<M>) {
+            const M value{};
+            field->setDefaultBytes(&value, sizeof(M));
+        }
         oxMetaField* f = _meta->appendField(std::move(field));
         if (handle)
             *handle = f;

@@ -19,6 +19,11 @@ public:
 
     oxSmartPointer& operator=(const oxSmartPointer& other) { return assign(other._ptr); }
     oxSmartPointer& operator=(T* ptr) { return assign(ptr); }
+    template <class U>
+    oxSmartPointer& operator=(const oxSmartPointer<U>& other)
+    {
+        return assign(other.get());
+    }
     oxSmartPointer& operator=(oxSmartPointer&& other) noexcept
     {
         if (this != &other) {

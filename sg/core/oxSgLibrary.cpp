@@ -1,5 +1,8 @@
 #include "sg/core/oxSgLibrary.h"
 
+#include "platform/attrs/OXAttrs.h"
+#include "platform/core/oxCoreLibrary.h"
+#include "platform/gfx/OXGfx.h"
 #include "sg/OXSg.h"
 
 namespace Kel {
@@ -49,6 +52,9 @@ void libOXSg_arkRegister()
 
 void Sg::oxArkRegisterForOXBFiles()
 {
+    libOXCore_arkRegister();
+    Gfx::oxArkRegisterForOXBFiles();
+    libOXAttrs_arkRegister();
     libOXSg_arkRegister();
     libOXUtils_arkRegister();
 }
