@@ -8,3 +8,6 @@
 #include "sg/core/oxUserInfo.h"
 #include "sg/nodes/oxGroup.h"
 #include "sg/nodes/oxNode.h"
+#include "sg/nodes/oxAttrSet.h"
+#include "sg/nodes/oxTransform.h"
+#include "sg/nodes/oxTransformSource.h"

@@ -55,6 +55,9 @@ protected:
     uint16_t _unit = 0;
 };
 
+// The name by which nodes that cache an attribute refer to it.
+using oxVisualAttribute = oxAttr;
+
 OX_OBJECT_LIST(oxAttrList, oxAttr)
 OX_NON_REF_COUNTED_OBJECT_LIST(oxNonRefCountedAttrList, oxAttr)
 OX_OBJECT_LIST(oxAttrListList, oxAttrList)

@@ -10,3 +10,10 @@ using namespace Kel::Core;
 using namespace Kel::Math;
 using namespace Kel::Utils;
 } // namespace Kel::Sg
+
+namespace Kel::Sg {
+// Sections of the global registry that the scene graph reads. Keys are looked up in the
+// section's name, e.g. "[Rendering] maxLightStateCount = 8".
+inline constexpr const char* kRegistrySectionCompile = "Compile";   // generateCompileGraphBounds
+inline constexpr const char* kRegistrySectionRendering = "Rendering"; // maxLightStateCount, ...
+} // namespace Kel::Sg

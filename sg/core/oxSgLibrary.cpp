@@ -14,6 +14,13 @@ bool g_initialized = false;
 using RegisterFunction = void (*)();
 const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxUserInfo::arkRegister,
+    &Sg::oxTransformSourceParameters::arkRegister,
+    &Sg::oxTransformSource::arkRegister,
+    &Sg::oxTransform::arkRegister,
+    &Sg::oxTransformStack::arkRegister,
+    &Sg::oxTransformList::arkRegister,
+    &Sg::oxTransformListList::arkRegister,
+    &Sg::oxNonRefCountedTransformList::arkRegister,
     &Sg::oxObjectPool::arkRegister,
     &Sg::oxStringValue::arkRegister,
     &Sg::oxStringKey::arkRegister,
@@ -23,6 +30,7 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxPropertyKey::arkRegister,
     &Sg::oxProperty::arkRegister,
     &Sg::oxPropertyList::arkRegister,
+    &Sg::oxOverrideAttrSet::arkRegister,
     &Sg::oxNode::arkRegister,
     &Sg::oxNodeList::arkRegister,
     &Sg::oxNodeListList::arkRegister,
@@ -30,6 +38,8 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxHashedUserInfo::arkRegister,
     &Sg::oxGroup::arkRegister,
     &Sg::oxBitMask::arkRegister,
+    &Sg::oxAttrSet::arkRegister,
+    &Sg::oxNonRefCountedAttrSetList::arkRegister,
 };
 } // namespace
 

@@ -199,9 +199,42 @@ protected:
 };
 
 // Everything the scene-file tests read and write, the library's classes included.
+// The least transform source: a uniform scale that grows with time, counting its resets.
+class ScaleSource : public oxTransformSource {
+    OX_CLASS(ScaleSource, oxTransformSource)
+    OX_FIELDS(perSecond, transformable)
+public:
+    float _perSecond = 1;
+    bool _transformable = false;
+    int _resets = 0;
+    oxMatrix44f _baked;
+
+    bool getMatrix(oxMatrix44f& m, int64_t t) override
+    {
+        if (t < 0)
+            return false;
+        oxMatrix44f scale;
+        scale.makeScale(1 + _perSecond * float(t) / 1000.0f);
+        m = scale * _baked;
+        return true;
+    }
+    bool isTransformable() const override { return _transformable; }
+    void transform(const oxMatrix44f& m) override { _baked = _baked * m; }
+    void reset() override { ++_resets; }
+
+protected:
+    ScaleSource() = default;
+    static void arkRegisterInitialize(oxFields<ScaleSource>& f)
+    {
+        f.add(OX_FIELD(perSecond));
+        f.add(OX_FIELD(transformable));
+    }
+};
+
 inline void registerAll()
 {
     oxbsamples::registerLibraries();
+    ScaleSource::arkRegister();
     AllKinds::arkRegister();
     AllKindsList::arkRegister();
     WeightTable::arkRegister();
