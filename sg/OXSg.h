@@ -11,3 +11,4 @@
 #include "sg/nodes/oxAttrSet.h"
 #include "sg/nodes/oxTransform.h"
 #include "sg/nodes/oxTransformSource.h"
+#include "sg/traversal/oxTraversal.h"

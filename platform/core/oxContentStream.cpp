@@ -15,6 +15,7 @@ size_t oxPlainScalarSize(oxFieldKind kind)
     case oxFieldKind::UnsignedCharArray: return 1;
     case oxFieldKind::Long:
     case oxFieldKind::UnsignedLong:
+    case oxFieldKind::Pointer:
     case oxFieldKind::Double: return 8;
     case oxFieldKind::String:
     case oxFieldKind::ObjectRef:

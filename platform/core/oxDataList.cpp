@@ -158,7 +158,9 @@ void oxDataList::writeContents(oxContentWriter& out) const
     // a size its kind does not explain would be stored wrongly.
     if (oxPlainScalarSize(getElementKind()) * size_t(getElementScalarCount()) != size_t(_elementSize))
         return out.fail("the list's elements are not packed values of their kind");
-    out.writeArray(getElementKind(), getElementScalarCount(), _data, uint32_t(_count));
+    // Pointers mean nothing outside the running process: such lists are stored empty.
+    const bool runTimeOnly = getElementKind() == oxFieldKind::Pointer;
+    out.writeArray(getElementKind(), getElementScalarCount(), _data, runTimeOnly ? 0u : uint32_t(_count));
 }
 
 bool oxDataList::readContents(oxContentReader& in)
@@ -168,6 +170,8 @@ bool oxDataList::readContents(oxContentReader& in)
         return false;
     if (n > uint32_t(INT_MAX))
         return in.fail("too many elements for a list");
+    if (n && getElementKind() == oxFieldKind::Pointer)
+        return in.fail("a list of pointers is stored empty");
     resizeAndSetCount(int(n));
     if (_count != int(n))
         return in.fail("out of memory for the list's elements");

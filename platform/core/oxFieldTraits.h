@@ -38,6 +38,7 @@ enum class oxFieldKind : uint8_t {
     Vec4f,
     Matrix44f,
     Quaternionf,
+    Pointer,        // plain pointer to data or code (callbacks, user data): run-time only
 };
 
 const char* oxFieldKindName(oxFieldKind kind);
@@ -98,6 +99,14 @@ struct oxFieldTraits<T*, std::enable_if_t<std::is_base_of_v<oxObject, T>>> {
     static constexpr oxFieldKind kind = oxFieldKind::RawRef;
     static constexpr int count = 1;
     using Referenced = T;
+};
+
+// Pointers to anything but objects (functions, user data) only make sense in the running
+// process: such fields are never stored in files nor parsed from text.
+template <class T>
+struct oxFieldTraits<T*, std::enable_if_t<!std::is_base_of_v<oxObject, T>>> {
+    static constexpr oxFieldKind kind = oxFieldKind::Pointer;
+    static constexpr int count = 1;
 };
 
 template <size_t N>

@@ -20,13 +20,15 @@ const char* oxFieldKindName(oxFieldKind kind)
         "unsigned long", "bool",      "float",  "double",         "enum",          "string",
         "object",     "raw object",   "memory", "char array",     "unsigned char array", "float array",
         "object array", "vec2f",      "vec3f",  "vec4f",          "matrix44f",     "quaternionf",
+        "pointer",
     };
     return names[int(kind)];
 }
 
 oxMetaField::oxMetaField(const char* name, oxFieldKind kind, int count, size_t size,
                          std::unique_ptr<oxFieldAccess> access)
-    : _name(name), _kind(kind), _count(count), _size(size), _access(std::move(access))
+    : _name(name), _kind(kind), _count(count), _size(size), _access(std::move(access)),
+      _notPersistent(kind == oxFieldKind::Pointer)
 {
 }
 
@@ -197,6 +199,12 @@ std::string oxMetaField::toText(const oxObject* object) const
         }
         return out;
     }
+    case oxFieldKind::Pointer: {
+        const void* v = load<const void*>(p);
+        char text[32];
+        std::snprintf(text, sizeof text, "%p", v);
+        return v ? text : "null";
+    }
     default: // float tuples
         return formatTuple(static_cast<const float*>(p), _count);
     }
@@ -275,7 +283,8 @@ bool oxMetaField::setFromText(oxObject* object, std::string_view text) const
     case oxFieldKind::MemoryRef:
     case oxFieldKind::ObjectRef:
     case oxFieldKind::RawRef:
-    case oxFieldKind::ObjectRefArray: return false;
+    case oxFieldKind::ObjectRefArray:
+    case oxFieldKind::Pointer: return false;
     default: {
         std::vector<float> v(_count);
         if ((ok = parseTuple(text, v.data(), _count)))

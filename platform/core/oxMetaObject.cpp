@@ -156,6 +156,7 @@ oxObject* oxMetaObject::createInstance(oxMemoryPool* pool, bool forFileRead)
     oxObject* object = _factory(pool ? pool : oxMemoryPool::getDefault());
     object->_memoryPool = pool;
     object->_counted = true;
+    object->_meta = object->getMetaObject();
     ++_instanceCount;
     object->userConstruct();
     object->userInstantiate(forFileRead);

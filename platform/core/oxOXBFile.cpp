@@ -23,6 +23,7 @@ constexpr oxFieldKind kKindByCode[] = {
     oxFieldKind::ObjectRef, oxFieldKind::RawRef,            oxFieldKind::MemoryRef,  oxFieldKind::CharArray,
     oxFieldKind::UnsignedCharArray, oxFieldKind::FloatArray, oxFieldKind::ObjectRefArray, oxFieldKind::Vec2f,
     oxFieldKind::Vec3f,     oxFieldKind::Vec4f,             oxFieldKind::Matrix44f,  oxFieldKind::Quaternionf,
+    oxFieldKind::Pointer,
 };
 constexpr uint32_t kKindCount = sizeof kKindByCode / sizeof kKindByCode[0];
 

@@ -38,6 +38,9 @@ public:
     enum CopyMethod { kShallowCopy = 0, kDeepCopy = 1 };
 
     virtual oxMetaObject* getMetaObject() const;
+    // The same without a virtual call, for per-node hot paths such as traversal dispatch:
+    // objects made through their class remember it.
+    oxMetaObject* getMetaObjectFast() const { return _meta ? _meta : getMetaObject(); }
 
     void ref() const { ++_refCount; }
     void release() const;
@@ -110,6 +113,7 @@ private:
     // Set when the object was created through its class description, which counts it.
     bool _counted = false;
     oxMemoryPool* _memoryPool = nullptr;
+    oxMetaObject* _meta = nullptr;
 };
 
 } // namespace Kel::Core

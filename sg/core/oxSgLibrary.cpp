@@ -14,6 +14,7 @@ bool g_initialized = false;
 using RegisterFunction = void (*)();
 const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxUserInfo::arkRegister,
+    &Sg::oxTraversal::arkRegister,
     &Sg::oxTransformSourceParameters::arkRegister,
     &Sg::oxTransformSource::arkRegister,
     &Sg::oxTransform::arkRegister,
@@ -25,6 +26,7 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxStringValue::arkRegister,
     &Sg::oxStringKey::arkRegister,
     &Sg::oxSimpleUserInfo::arkRegister,
+    &Sg::oxTraversalFunctionList::arkRegister,
     &Sg::oxMatrixObjectPool::arkRegister,
     &Sg::oxPropertyValue::arkRegister,
     &Sg::oxPropertyKey::arkRegister,

@@ -187,6 +187,9 @@ private:
     void fillContents(oxObject* object, int seed)
     {
         if (auto* list = oxDataList::dynamicCast(object)) {
+            // Lists of pointers (callback tables) are stored empty by design.
+            if (list->getElementKind() == oxFieldKind::Pointer)
+                return;
             list->resizeAndSetCount(3);
             for (int e = 0; e < 3; ++e)
                 changeValue(list->getElementKind(), list->getElementScalarCount(), size_t(list->getElementSize()),

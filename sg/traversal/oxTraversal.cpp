@@ -1,0 +1,97 @@
+#include "sg/traversal/oxTraversal.h"
+
+namespace Kel::Sg {
+
+int oxTraversalFunctionList::setAll(oxTraversalFunction fn)
+{
+    for (oxTraversalFunction& entry : *this)
+        entry = fn;
+    return getCount();
+}
+
+OX_TRAVERSAL_RETURN oxTraverseNode(oxTraversal*, oxObject*)
+{
+    return OX_TRAVERSAL_CONTINUE;
+}
+
+OX_TRAVERSAL_RETURN oxTraverseGroup(oxTraversal* traversal, oxObject* object)
+{
+    const oxNodeList* children = static_cast<oxGroup*>(object)->getChildList();
+    if (!children)
+        return OX_TRAVERSAL_CONTINUE;
+    const int count = children->getCount();
+    for (int i = 0; i < count; ++i) {
+        const OX_TRAVERSAL_RETURN r = traversal->dispatch(children->get(i));
+        if (r == OX_TRAVERSAL_PRUNE)
+            break;
+        if (r == OX_TRAVERSAL_STOP)
+            return OX_TRAVERSAL_STOP;
+    }
+    return OX_TRAVERSAL_CONTINUE;
+}
+
+void oxTraversal::arkRegisterInitialize(oxFields<oxTraversal>& f)
+{
+    f.add(OX_FIELD(nodeSelectProcEnabled));
+    f.add(OX_FIELD(nodeSelectProc));
+    f.add(OX_FIELD(timeLong)).setDefault(int64_t(-1));
+    f.add(OX_FIELD(userTimeState));
+    f.add(OX_FIELD(travProcs));
+}
+
+void oxTraversal::userInstantiate(bool forFileRead)
+{
+    oxObject::userInstantiate(forFileRead);
+    if (!forFileRead)
+        _travProcs = getClassTraversalFunctions();
+}
+
+void oxTraversal::apply(oxNode* root)
+{
+    begin(root);
+    dispatch(root);
+    end(root);
+}
+
+int64_t oxTraversal::getTimeAsLong() const
+{
+    return _userTimeState ? _timeLong : oxTimer::getGlobalTimeAsLong();
+}
+
+OX_TRAVERSAL_RETURN oxTraversal::dispatchSelected(oxObject* object)
+{
+    auto* node = static_cast<oxNode*>(object);
+    switch (_nodeSelectProc(this, node)) {
+    case OX_SELECT_NODE_TRAVERSE: break;
+    case OX_SELECT_NODE_PASS_THROUGH:
+        if (node->getMetaObjectFast()->isDerivedFrom(oxGroup::getClassTypeSafe()))
+            return oxTraverseGroup(this, node) == OX_TRAVERSAL_STOP ? OX_TRAVERSAL_STOP : OX_TRAVERSAL_CONTINUE;
+        break;
+    default: return OX_TRAVERSAL_CONTINUE;
+    }
+    return _dispatch(_travProcs, this, node);
+}
+
+void oxTraversal::_setFunction(oxTraversalFunctionList* list, oxMetaObject* meta, oxTraversalFunction fn)
+{
+    if (!list || !meta->isDerivedFrom(oxNode::getClassTypeSafe()))
+        return;
+    int h = meta->getNodeHandle();
+    if (h < 0) {
+        h = list->getCount();
+        meta->setNodeHandle(h);
+    }
+    if (h >= list->getCount())
+        list->setCount(h + 1);
+    list->set(h, fn);
+}
+
+void oxTraversal::_registerClass(oxTraversalFunctionList* list, oxMetaObject* meta)
+{
+    if (!meta->isDerivedFrom(oxNode::getClassTypeSafe()))
+        return;
+    const bool group = meta->isDerivedFrom(oxGroup::getClassTypeSafe());
+    _setFunction(list, meta, group ? &oxTraverseGroup : &oxTraverseNode);
+}
+
+} // namespace Kel::Sg
