@@ -11,4 +11,8 @@
 #include "sg/nodes/oxAttrSet.h"
 #include "sg/nodes/oxTransform.h"
 #include "sg/nodes/oxTransformSource.h"
+#include "sg/nodes/oxGeometry.h"
+#include "sg/nodes/oxBlendMatrixSelect.h"
+#include "sg/nodes/oxModelViewMatrixBoneSelect.h"
+#include "sg/nodes/oxAppearance.h"
 #include "sg/traversal/oxTraversal.h"

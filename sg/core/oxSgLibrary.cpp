@@ -28,6 +28,7 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxSimpleUserInfo::arkRegister,
     &Sg::oxTraversalFunctionList::arkRegister,
     &Sg::oxMatrixObjectPool::arkRegister,
+    &Sg::oxSegment::arkRegister,
     &Sg::oxPropertyValue::arkRegister,
     &Sg::oxPropertyKey::arkRegister,
     &Sg::oxProperty::arkRegister,
@@ -37,11 +38,18 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxNodeList::arkRegister,
     &Sg::oxNodeListList::arkRegister,
     &Sg::oxNonRefCountedNodeList::arkRegister,
+    &Sg::oxModelViewMatrixBoneSelect::arkRegister,
+    &Sg::oxModelViewMatrixBoneSelectList::arkRegister,
     &Sg::oxHashedUserInfo::arkRegister,
     &Sg::oxGroup::arkRegister,
+    &Sg::oxGeometry::arkRegister,
+    &Sg::oxGeometryList::arkRegister,
+    &Sg::oxBlendMatrixSelect::arkRegister,
     &Sg::oxBitMask::arkRegister,
     &Sg::oxAttrSet::arkRegister,
     &Sg::oxNonRefCountedAttrSetList::arkRegister,
+    &Sg::oxAppearance::arkRegister,
+    &Sg::oxAppearanceList::arkRegister,
 };
 } // namespace
 
