@@ -15,4 +15,5 @@
 #include "sg/nodes/oxBlendMatrixSelect.h"
 #include "sg/nodes/oxModelViewMatrixBoneSelect.h"
 #include "sg/nodes/oxAppearance.h"
+#include "sg/nodes/oxSgPrint.h"
 #include "sg/traversal/oxTraversal.h"
