@@ -17,3 +17,7 @@
 #include "sg/nodes/oxAppearance.h"
 #include "sg/nodes/oxSgPrint.h"
 #include "sg/traversal/oxTraversal.h"
+#include "sg/nodes/oxSwitch.h"
+#include "sg/nodes/oxTimeSwitch.h"
+#include "sg/nodes/oxLod.h"
+#include "sg/nodes/oxBillboard.h"
