@@ -20,6 +20,7 @@ void Kel::libOXCore_arkRegister()
     oxObjectList::arkRegister();
     oxNonRefCountedObjectList::arkRegister();
     oxStringObj::arkRegister();
+    oxStringObjList::arkRegister();
     oxStringRefList::arkRegister();
     oxObjectStringMap::arkRegister();
     oxInfoList::arkRegister();

@@ -41,9 +41,10 @@ Core::oxMetaEnum* getoxEnumMetaEnum();
 } // namespace Kel
 
 // Declares a C++ enumeration inside a class together with its cached description and its
-// getter, get<Name>MetaEnum().
+// getter, get<Name>MetaEnum(). The storage is a fixed 32-bit integer, so any value a file
+// or a caller puts in a field is a valid value of the type, named or not.
 #define OX_ENUM(Name, ...)                                                                    \
-    enum Name { __VA_ARGS__ };                                                                \
+    enum Name : int32_t { __VA_ARGS__ };                                                      \
     static inline ::Kel::Core::oxMetaEnum* Name##_Meta = nullptr;                             \
     static ::Kel::Core::oxMetaEnum* get##Name##MetaEnum()                                     \
     {                                                                                         \
@@ -53,7 +54,7 @@ Core::oxMetaEnum* getoxEnumMetaEnum();
 
 // The same at namespace scope.
 #define OX_NAMESPACE_ENUM(Name, ...)                                                          \
-    enum Name { __VA_ARGS__ };                                                                \
+    enum Name : int32_t { __VA_ARGS__ };                                                      \
     inline ::Kel::Core::oxMetaEnum* Name##_Meta = nullptr;                                    \
     inline ::Kel::Core::oxMetaEnum* get##Name##MetaEnum()                                     \
     {                                                                                         \

@@ -1,14 +1,11 @@
 #pragma once
 
-// OX_FOR_EACH(M, a, b, c) expands to M(a) M(b) M(c); up to 32 arguments.
+// OX_FOR_EACH(M, a, b, c) expands to M(a) M(b) M(c); up to 64 arguments.
 #define OX_PP_EXPAND(x) x
 #define OX_PP_NARG(...) OX_PP_NARG_(__VA_ARGS__, OX_PP_RSEQ())
 #define OX_PP_NARG_(...) OX_PP_EXPAND(OX_PP_ARG_N(__VA_ARGS__))
-#define OX_PP_ARG_N(_1, _2, _3, _4, _5, _6, _7, _8, _9, _10, _11, _12, _13, _14, _15, _16, _17, _18, _19, _20, \
-                    _21, _22, _23, _24, _25, _26, _27, _28, _29, _30, _31, _32, N, ...)                             \
-    N
-#define OX_PP_RSEQ() 32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, \
-                     7, 6, 5, 4, 3, 2, 1, 0
+#define OX_PP_ARG_N(_1, _2, _3, _4, _5, _6, _7, _8, _9, _10, _11, _12, _13, _14, _15, _16, _17, _18, _19, _20, _21, _22, _23, _24, _25, _26, _27, _28, _29, _30, _31, _32, _33, _34, _35, _36, _37, _38, _39, _40, _41, _42, _43, _44, _45, _46, _47, _48, _49, _50, _51, _52, _53, _54, _55, _56, _57, _58, _59, _60, _61, _62, _63, _64, N, ...) N
+#define OX_PP_RSEQ() 64, 63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41, 40, 39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0
 #define OX_PP_CAT(a, b) OX_PP_CAT_(a, b)
 #define OX_PP_CAT_(a, b) a##b
 
@@ -44,4 +41,36 @@
 #define OX_FE_30(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_29(M, __VA_ARGS__))
 #define OX_FE_31(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_30(M, __VA_ARGS__))
 #define OX_FE_32(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_31(M, __VA_ARGS__))
+#define OX_FE_33(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_32(M, __VA_ARGS__))
+#define OX_FE_34(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_33(M, __VA_ARGS__))
+#define OX_FE_35(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_34(M, __VA_ARGS__))
+#define OX_FE_36(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_35(M, __VA_ARGS__))
+#define OX_FE_37(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_36(M, __VA_ARGS__))
+#define OX_FE_38(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_37(M, __VA_ARGS__))
+#define OX_FE_39(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_38(M, __VA_ARGS__))
+#define OX_FE_40(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_39(M, __VA_ARGS__))
+#define OX_FE_41(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_40(M, __VA_ARGS__))
+#define OX_FE_42(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_41(M, __VA_ARGS__))
+#define OX_FE_43(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_42(M, __VA_ARGS__))
+#define OX_FE_44(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_43(M, __VA_ARGS__))
+#define OX_FE_45(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_44(M, __VA_ARGS__))
+#define OX_FE_46(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_45(M, __VA_ARGS__))
+#define OX_FE_47(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_46(M, __VA_ARGS__))
+#define OX_FE_48(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_47(M, __VA_ARGS__))
+#define OX_FE_49(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_48(M, __VA_ARGS__))
+#define OX_FE_50(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_49(M, __VA_ARGS__))
+#define OX_FE_51(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_50(M, __VA_ARGS__))
+#define OX_FE_52(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_51(M, __VA_ARGS__))
+#define OX_FE_53(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_52(M, __VA_ARGS__))
+#define OX_FE_54(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_53(M, __VA_ARGS__))
+#define OX_FE_55(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_54(M, __VA_ARGS__))
+#define OX_FE_56(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_55(M, __VA_ARGS__))
+#define OX_FE_57(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_56(M, __VA_ARGS__))
+#define OX_FE_58(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_57(M, __VA_ARGS__))
+#define OX_FE_59(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_58(M, __VA_ARGS__))
+#define OX_FE_60(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_59(M, __VA_ARGS__))
+#define OX_FE_61(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_60(M, __VA_ARGS__))
+#define OX_FE_62(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_61(M, __VA_ARGS__))
+#define OX_FE_63(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_62(M, __VA_ARGS__))
+#define OX_FE_64(M, x, ...) M(x) OX_PP_EXPAND(OX_FE_63(M, __VA_ARGS__))
 #define OX_FOR_EACH(M, ...) OX_PP_EXPAND(OX_PP_CAT(OX_FE_, OX_PP_NARG(__VA_ARGS__))(M, __VA_ARGS__))

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/core/oxObject.h"
+#include "platform/core/oxObjectList.h"
 #include "platform/core/oxStringRef.h"
 
 namespace Kel::Core {
@@ -31,6 +32,9 @@ protected:
 };
 
 // An ordered list of pooled strings.
+// Owned texts in order.
+OX_OBJECT_LIST(oxStringObjList, oxStringObj)
+
 class oxStringRefList : public oxObject {
     OX_CLASS(oxStringRefList, oxObject)
 public:

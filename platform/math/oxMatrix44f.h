@@ -179,6 +179,34 @@ inline oxMatrix44f operator*(const oxMatrix44f& a, const oxMatrix44f& b)
 // Row vector times matrix, the order in which the transform applies.
 inline oxVec4f operator*(const oxVec4f& v, const oxMatrix44f& m) { return m.transform(v); }
 
+// Screen size of model-space lengths under a model-view and a projection matrix and a
+// viewport: the result s makes an object of model-space diameter D centred at p cover
+// D / (s · (p, 1)) pixels across. s · (p, 1) is the clip-space w of p (1 under an
+// orthographic projection) over the pixels per eye-space unit at w = 1, so the same
+// vector serves perspective and orthographic views.
+inline oxVec4f oxPixelToModelScale(const oxMatrix44f& modelView, const oxMatrix44f& projection, int width,
+                                   int height)
+{
+    (void)height; // square pixels: the horizontal scale stands for both axes
+    const oxMatrix44f c = modelView * projection;
+    const float modelScale = oxVec3f(modelView.m[0][0], modelView.m[0][1], modelView.m[0][2]).length();
+    const float pixelsPerUnit = modelScale * projection.m[0][0] * float(width) * 0.5f;
+    if (pixelsPerUnit == 0)
+        return oxVec4f(0, 0, 0, 0);
+    return oxVec4f(c.m[0][3], c.m[1][3], c.m[2][3], c.m[3][3]) * (1.0f / pixelsPerUnit);
+}
+
+inline float oxPixelSpaceDiameter(const oxVec4f& scale, const oxVec3f& centre, float diameter)
+{
+    const float d = scale.x * centre.x + scale.y * centre.y + scale.z * centre.z + scale.w;
+    return d == 0 ? 0 : diameter / d;
+}
+
+inline float oxModelSpaceDiameter(const oxVec4f& scale, const oxVec3f& centre, float pixelDiameter)
+{
+    return pixelDiameter * (scale.x * centre.x + scale.y * centre.y + scale.z * centre.z + scale.w);
+}
+
 inline bool oxIsEqual(const oxMatrix44f& a, const oxMatrix44f& b, float eps = kEpsilon)
 {
     for (int i = 0; i < 4; ++i)

@@ -4,9 +4,6 @@
 
 namespace Kel::Sg {
 
-// Owned texts in order; an appearance keeps its segment names in one.
-OX_OBJECT_LIST(oxStringObjList, oxStringObj)
-
 // A named part of a character's graph that an appearance may replace with a graph of its
 // own while it is drawn (the draw traversal looks the segment's name up among the
 // overrides in force). Its place in the graph is not its to give up, so it cannot absorb a
