@@ -1,6 +1,7 @@
 #pragma once
 // The device layer: the visual context, vertex and index arrays, images.
 #include "platform/gfx/oxComponentEditInfo.h"
+#include "platform/gfx/oxGLVisualContext.h"
 #include "platform/gfx/oxGfxTypes.h"
 #include "platform/gfx/oxImage.h"
 #include "platform/gfx/oxIndexArray.h"

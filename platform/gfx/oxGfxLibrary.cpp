@@ -22,4 +22,5 @@ void Kel::libOXGfx_arkRegister()
     Gfx::oxComponentEditInfo::arkRegister();
     Gfx::oxVisualContext::arkRegister();
     Gfx::oxRecordingVisualContext::arkRegister();
+    Gfx::oxGLVisualContext::arkRegister();
 }

@@ -1,0 +1,183 @@
+#pragma once
+// What the source files of the OpenGL device share: the GL headers, the entry points beyond
+// GL 1.1 (resolved through eglGetProcAddress, so that nothing depends on what the GL
+// library happens to export), the device's own state, and its resources.
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+#include "platform/gfx/oxGLVisualContext.h"
+
+namespace Kel::Gfx {
+
+#define OX_GL_FUNCTIONS(X)                                                   \
+    X(PFNGLACTIVETEXTUREPROC, ActiveTexture)                                 \
+    X(PFNGLCLIENTACTIVETEXTUREARBPROC, ClientActiveTexture)                  \
+    X(PFNGLBLENDEQUATIONPROC, BlendEquation)                                 \
+    X(PFNGLSECONDARYCOLORPOINTERPROC, SecondaryColorPointer)                 \
+    X(PFNGLGENFRAMEBUFFERSPROC, GenFramebuffers)                             \
+    X(PFNGLDELETEFRAMEBUFFERSPROC, DeleteFramebuffers)                       \
+    X(PFNGLBINDFRAMEBUFFERPROC, BindFramebuffer)                             \
+    X(PFNGLFRAMEBUFFERTEXTURE2DPROC, FramebufferTexture2D)                   \
+    X(PFNGLFRAMEBUFFERRENDERBUFFERPROC, FramebufferRenderbuffer)             \
+    X(PFNGLCHECKFRAMEBUFFERSTATUSPROC, CheckFramebufferStatus)               \
+    X(PFNGLGENRENDERBUFFERSPROC, GenRenderbuffers)                           \
+    X(PFNGLDELETERENDERBUFFERSPROC, DeleteRenderbuffers)                     \
+    X(PFNGLBINDRENDERBUFFERPROC, BindRenderbuffer)                           \
+    X(PFNGLRENDERBUFFERSTORAGEPROC, RenderbufferStorage)                     \
+    X(PFNGLGENERATEMIPMAPPROC, GenerateMipmap)
+
+// The entry points, one set per process (GL dispatch does not depend on the context).
+struct oxGLFunctions {
+#define OX_GL_MEMBER_(Type, Name) Type Name = nullptr;
+    OX_GL_FUNCTIONS(OX_GL_MEMBER_)
+#undef OX_GL_MEMBER_
+    // Resolves every entry point; false (naming the first missing one) when one is missing.
+    bool load(const char** missing);
+};
+extern oxGLFunctions oxGL;
+
+inline constexpr int kGLMaxUnits = 8;
+inline constexpr int kGLMaxLights = 8;
+inline constexpr int kGLMaxClipPlanes = 8;
+
+// GL enumerants for the device's enumerations, indexed by value.
+GLenum oxGLCompare(OX_GFX_COMPARE c);
+GLenum oxGLBlendFactor(OX_GFX_BLEND_FACTOR f);
+GLenum oxGLBlendEquation(OX_GFX_BLEND_EQUATION e);
+GLenum oxGLStencilOp(OX_GFX_STENCIL_OP op);
+GLenum oxGLPrimitive(OX_GFX_DRAW type);
+GLenum oxGLWrap(OX_GFX_WRAP w);
+GLenum oxGLFilter(OX_GFX_FILTER f);
+// GL_COMBINE_RGB modes, then GL_DECAL and GL_BLEND for the two texture-environment modes.
+GLenum oxGLCombine(OX_GFX_TEXFUNC f);
+GLenum oxGLCombineSource(OX_GFX_TEXARG a);
+// GL_NONE for no colour material.
+GLenum oxGLColorMaterial(OX_GFX_COLOR_MATERIAL m);
+// What the functions above give for a value outside their enumeration.
+inline constexpr GLenum kGLNoEnum = 0xFFFFFFFFu;
+
+struct oxGLUnitState {
+    bool texturing = false;
+    const void* textureId = nullptr;  // what the unit samples
+    GLenum textureTarget = GL_TEXTURE_2D;
+    GLenum enabledTarget = 0;         // the target glEnable'd on the unit, 0 for none
+    OX_GFX_TEXCOORD_SOURCE source = OX_GFX_TEXCOORD_SET;
+    int set = 0;
+    bool matrixOn = false;
+    oxMatrix44f matrix;
+    oxMatrix44f texGen;
+    float minLod = -1000.0f;
+    float maxLod = 1000.0f;
+};
+
+struct oxGLLightSlot {
+    const void* id = nullptr;
+    bool on = false;
+    oxLightParameters parameters;
+};
+
+// What the device keeps beside GL's own state: what its getters answer and what decides
+// the GL calls it makes later. While a list is recorded it changes as if the calls ran, and
+// goes back to what it was when the recording ends.
+struct oxGLState {
+    oxViewport viewport;
+    oxMatrix44f projection;
+    oxClearValues clearValues;
+    oxMatrix44f view;
+    oxVec4f color{1, 1, 1, 1};
+    uint32_t geometryMask = 0xFFFFFFFFu;
+    bool clipping = true;
+    uint32_t clipPlanesSet = 0;  // bit per unit
+    bool vertexBlend = false;
+    std::vector<oxMatrix44f> blendMatrices;
+    int64_t time = 0;
+    std::array<oxGLLightSlot, kGLMaxLights> lights;
+    std::array<oxGLUnitState, kGLMaxUnits> units;
+};
+
+// One step of a recorded list: a change of the device's state, or a call of another list.
+struct oxGLList {
+    struct Step {
+        std::function<void(oxGLState&)> effect;
+        int call = -1;
+    };
+    std::vector<Step> steps;
+};
+
+// A texture's device copy and what it was loaded from.
+struct oxGLTexture {
+    GLuint name = 0;
+    GLenum target = GL_TEXTURE_2D;
+    bool loaded = false;
+    bool renderTarget = false;  // its pixels are drawn by the device, not loaded from images
+    uint32_t version = 0;
+    std::vector<std::pair<const oxImage*, uint32_t>> images;
+};
+
+// An off-screen target: a frame buffer object with a texture attached.
+struct oxGLTarget {
+    GLuint frameBuffer = 0;
+    GLuint depthBuffer = 0;
+    const void* textureId = nullptr;
+    uint32_t version = 0;
+    int width = 0;
+    int height = 0;
+    bool depth = false;
+};
+
+// The client side of drawing: which arrays are on, and room for vertices the device has to
+// convert or blend itself.
+struct oxGLDraw {
+    bool vertexArray = false;
+    bool normalArray = false;
+    bool colorArray = false;
+    bool secondaryArray = false;
+    std::array<bool, kGLMaxUnits> texCoordArrays{};
+    int clientUnit = 0;
+    // Blended vertices, and streams converted to what GL reads.
+    std::vector<float> positions, normals;
+    std::vector<float> convertedPositions, convertedNormals, convertedColors, convertedSecondary;
+    std::array<std::vector<float>, kGLMaxUnits> convertedTexCoords;
+
+    void draw(oxGLVisualContext& vc, const oxDrawDescription& d);
+
+private:
+    void enable(GLenum array, bool& on, bool want);
+    void enableTexCoords(int unit, bool want);
+    void selectClientUnit(int unit);
+    void blend(const oxGLState& s, oxVertexArrayBase* v, int first, int count, bool withNormals);
+};
+
+
+inline void oxGLSet(GLenum capability, bool on)
+{
+    if (on)
+        glEnable(capability);
+    else
+        glDisable(capability);
+}
+
+template <class F>
+void oxGLVisualContext::change(F&& effect)
+{
+    effect(*_state);
+    if (_recording >= 0)
+        _lists[_recording]->steps.push_back({std::function<void(oxGLState&)>(std::forward<F>(effect)), -1});
+}
+
+template <class F>
+void oxGLVisualContext::outsideList(F&& work)
+{
+    if (_recording >= 0)
+        _afterList.emplace_back(std::forward<F>(work));
+    else
+        work();
+}
+
+} // namespace Kel::Gfx
