@@ -1,0 +1,900 @@
+// The OpenGL device against reference images. Every scene is drawn by applying attributes
+// to the device, read back and compared with tests/data/gfx/NAME.png. The software
+// rasteriser is forced so that the pixels are the same on every machine.
+//
+// To draw the reference images again (after a deliberate change), run
+//   OXSG_UPDATE_GOLDEN=1 ./oxgfx_tests --gtest_filter='oxGLVisualContext*'
+// and look at every image before committing it. Updating tests are reported as skipped.
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/attrs/OXAttrs.h"
+#include "tests/platform/gfx/oxGfxTestUtil.h"
+
+using namespace Kel::Attrs;
+using namespace Kel::Gfx;
+using Kel::Core::oxSmartPointer;
+using Kel::Gfx::TestUtil::WarningCatcher;
+using Kel::Math::oxVec2f;
+
+namespace {
+constexpr int kSize = 128;
+constexpr uint32_t kColorAndDepth = OX_GFX_CLEAR_COLOR | OX_GFX_CLEAR_DEPTH;
+
+template <class T>
+oxSmartPointer<T> make()
+{
+    return T::_instantiateRef();
+}
+
+struct Rgba {
+    int r, g, b, a;
+};
+
+Rgba pixel(const oxImage* image, int x, int y)
+{
+    uint32_t c = image->getColor(x, y);
+    return {int(c & 0xFF), int(c >> 8 & 0xFF), int(c >> 16 & 0xFF), int(c >> 24)};
+}
+
+// Each channel within `tolerance` of the expected 0..255 values.
+::testing::AssertionResult near(const oxImage* image, int x, int y, Rgba want, int tolerance = 3)
+{
+    Rgba got = pixel(image, x, y);
+    if (std::abs(got.r - want.r) <= tolerance && std::abs(got.g - want.g) <= tolerance &&
+        std::abs(got.b - want.b) <= tolerance && std::abs(got.a - want.a) <= tolerance)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is (" << got.r << ", " << got.g << ", "
+                                         << got.b << ", " << got.a << "), expected (" << want.r << ", " << want.g
+                                         << ", " << want.b << ", " << want.a << ")";
+}
+
+// Pixels as bytes, compared exactly.
+std::vector<uint8_t> bytesOf(const oxImage* image)
+{
+    return {image->getPixels(), image->getPixels() + image->getPixelBytes()};
+}
+
+// A geometry over an interleaved array; the caller fills the components.
+oxSmartPointer<oxGeometryAttr> geometry(oxVertexFormat format, OX_GFX_DRAW type, int primitives,
+                                        const std::vector<oxVec3f>& positions)
+{
+    oxSmartPointer<oxGeometryAttr> g = make<oxGeometryAttr>();
+    g->configureVertexArray(format, int(positions.size()));
+    for (size_t i = 0; i < positions.size(); ++i)
+        g->setPosition(int(i), positions[i]);
+    g->configurePrimitive(type, primitives);
+    return g;
+}
+
+// A rectangle as a strip from (x0, y0) to (x1, y1) at depth z; texture coordinates run 0..1
+// from its bottom-left corner when the format has them.
+oxSmartPointer<oxGeometryAttr> rectangle(float x0, float y0, float x1, float y1, float z = 0.0f,
+                                         oxVertexFormat extra = oxVertexFormat())
+{
+    oxSmartPointer<oxGeometryAttr> g = geometry(oxVertexFormat::kPositions | extra, OX_GFX_DRAW_TRIANGLE_STRIPS, 1,
+                                                {{x0, y0, z}, {x1, y0, z}, {x0, y1, z}, {x1, y1, z}});
+    if (extra.getTexCoordSetCount())
+        for (int i = 0; i < 4; ++i)
+            g->setTextureCoord(i, 0, oxVec2f(float(i & 1), float(i >> 1)));
+    return g;
+}
+
+oxSmartPointer<oxImage> image(int width, int height, int format, const std::vector<uint8_t>& pixels)
+{
+    oxSmartPointer<oxImage> i = make<oxImage>();
+    i->loadBuffer(pixels.data(), format, width, height);
+    return i;
+}
+
+// Four texels: red, green on the top row; blue, white below.
+oxSmartPointer<oxTextureAttr> quadrantTexture()
+{
+    oxSmartPointer<oxTextureAttr> t = make<oxTextureAttr>();
+    t->setImage(image(2, 2, OX_GFX_PIXEL_RGB8, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255}), 0);
+    t->setFilters(OX_GFX_FILTER_NEAREST, OX_GFX_FILTER_NEAREST);
+    return t;
+}
+
+// A sphere of radius 1 as indexed triangles with normals.
+oxSmartPointer<oxGeometryAttr> sphere(int slices, int stacks)
+{
+    oxSmartPointer<oxGeometryAttr> g = make<oxGeometryAttr>();
+    g->configureVertexArray(oxVertexFormat::kPositions | oxVertexFormat::kNormals, (slices + 1) * (stacks + 1));
+    for (int j = 0; j <= stacks; ++j)
+        for (int i = 0; i <= slices; ++i) {
+            float theta = float(M_PI) * float(j) / float(stacks), phi = 2.0f * float(M_PI) * float(i) / float(slices);
+            oxVec3f n(std::sin(theta) * std::cos(phi), std::cos(theta), std::sin(theta) * std::sin(phi));
+            g->setPosition(j * (slices + 1) + i, n);
+            g->setNormal(j * (slices + 1) + i, n);
+        }
+    oxIndexArray* indices = g->configureIndexArray(slices * stacks * 6);
+    int k = 0;
+    for (int j = 0; j < stacks; ++j)
+        for (int i = 0; i < slices; ++i) {
+            uint16_t a = uint16_t(j * (slices + 1) + i), b = uint16_t(a + slices + 1);
+            for (uint16_t index : {a, uint16_t(a + 1), b, b, uint16_t(a + 1), uint16_t(b + 1)})
+                indices->set(k++, index);
+        }
+    g->configurePrimitive(OX_GFX_DRAW_TRIANGLES, slices * stacks * 2);
+    return g;
+}
+} // namespace
+
+class oxGLVisualContextTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        // The software rasteriser, whatever the machine has: the reference images are its.
+        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+        Kel::libOXAttrs_arkRegister();
+    }
+
+    void SetUp() override
+    {
+        WarningCatcher warnings;
+        vc = oxGLVisualContext::create(kSize, kSize);
+        if (!vc) {
+            std::string reason;
+            for (const std::string& w : warnings.get())
+                reason += w + "; ";
+            GTEST_SKIP() << "no OpenGL device: " << reason;
+        }
+        oxMatrix44f projection;
+        projection.ortho(-1, 1, -1, 1, -1, 1);
+        set<oxProjectionMatrixAttr>(projection);
+        clear({0.1f, 0.1f, 0.2f, 1});
+    }
+
+    void draw(oxAttr* attr) { attr->apply(vc); }
+
+    template <class T>
+    void set(const oxMatrix44f& m, int unit = 0)
+    {
+        oxSmartPointer<T> attr = make<T>();
+        attr->setUnit(unit);
+        attr->setMatrix(m);
+        draw(attr);
+    }
+
+    template <class T>
+    void turn(bool on, int unit = 0)
+    {
+        oxSmartPointer<T> attr = make<T>();
+        attr->setUnit(unit);
+        attr->setEnabled(on);
+        draw(attr);
+    }
+
+    void clear(const oxVec4f& color, uint32_t buffers = kColorAndDepth)
+    {
+        oxSmartPointer<oxClearAttr> c = make<oxClearAttr>();
+        c->setColor(color);
+        c->setBuffers(buffers);
+        draw(c);
+    }
+
+    void color(const oxVec4f& c)
+    {
+        oxSmartPointer<oxColorAttr> attr = make<oxColorAttr>();
+        attr->setColor(c);
+        draw(attr);
+    }
+
+    void viewport(int x, int y, int width, int height)
+    {
+        oxSmartPointer<oxViewportAttr> v = make<oxViewportAttr>();
+        v->setViewport(x, y, width, height);
+        draw(v);
+    }
+
+    void bind(oxTextureAttr* texture, int unit = 0)
+    {
+        oxSmartPointer<oxTextureBindAttr> b = make<oxTextureBindAttr>();
+        b->setUnit(unit);
+        b->setTexture(texture);
+        draw(b);
+        turn<oxTextureStateAttr>(texture != nullptr, unit);
+    }
+
+    oxSmartPointer<oxImage> read(int x = 0, int y = 0, int width = kSize, int height = kSize)
+    {
+        oxSmartPointer<oxImage> image = make<oxImage>();
+        EXPECT_TRUE(vc->readPixels(x, y, width, height, image));
+        return image;
+    }
+
+    // Compares the frame with tests/data/gfx/NAME.png: every channel within 2, and at most
+    // a few pixels differing at all. Returns the frame for checks of its own.
+    oxSmartPointer<oxImage> expectGolden(const char* name)
+    {
+        EXPECT_EQ(vc->takeGLError(), 0u) << "OpenGL flagged an error drawing " << name;
+        oxSmartPointer<oxImage> frame = read();
+        std::string path = std::string(OXSG_TEST_DATA_DIR) + "/gfx/" + name + ".png";
+        if (std::getenv("OXSG_UPDATE_GOLDEN")) {
+            EXPECT_TRUE(frame->writePNG(path.c_str()));
+            _updated += path + " ";
+            return frame;
+        }
+        oxSmartPointer<oxImage> golden = make<oxImage>();
+        if (!golden->readPNG(path.c_str())) {
+            ADD_FAILURE() << "no reference image " << path << " (OXSG_UPDATE_GOLDEN=1 draws it)";
+            return frame;
+        }
+        EXPECT_EQ(golden->getWidth(), kSize);
+        EXPECT_EQ(golden->getHeight(), kSize);
+        golden->setFormat(OX_GFX_PIXEL_RGBA8);
+        int differing = 0, worst = 0;
+        for (int y = 0; y < kSize && golden->getWidth() == kSize && golden->getHeight() == kSize; ++y)
+            for (int x = 0; x < kSize; ++x) {
+                Rgba a = pixel(frame, x, y), b = pixel(golden, x, y);
+                int d = std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b), std::abs(a.a - b.a)});
+                differing += d > 0;
+                worst = std::max(worst, d);
+            }
+        if (worst > 2 || differing > kSize * kSize / 100) {
+            std::string actual = ::testing::TempDir() + name + ".actual.png";
+            frame->writePNG(actual.c_str());
+            ADD_FAILURE() << name << ": " << differing << " pixels differ from " << path << ", by up to " << worst
+                          << "; the frame is in " << actual;
+        }
+        return frame;
+    }
+
+    void TearDown() override
+    {
+        if (!_updated.empty())
+            GTEST_SKIP() << "wrote " << _updated;
+    }
+
+    oxSmartPointer<oxGLVisualContext> vc;
+
+private:
+    std::string _updated;
+};
+
+TEST_F(oxGLVisualContextTest, ClearsAndDrawsIntoTheViewport)
+{
+    EXPECT_EQ(vc->getViewport().width, kSize);
+    EXPECT_GT(vc->getCapability(OX_GFX_CAP_TEXTURE_UNITS), 1);
+    EXPECT_GE(vc->getCapability(OX_GFX_CAP_MAX_LIGHTS), 8);
+    EXPECT_EQ(vc->getCapability(OX_GFX_CAP_DISPLAY_LISTS), 1);
+
+    // Left half orange, top-right quarter green; the whole-viewport rectangle fills each.
+    viewport(0, 0, kSize / 2, kSize);
+    color({1, 0.5f, 0, 1});
+    draw(rectangle(-1, -1, 1, 1));
+    viewport(kSize / 2, kSize / 2, kSize / 2, kSize / 2);
+    color({0, 0.8f, 0.2f, 1});
+    draw(rectangle(-1, -1, 1, 1));
+    EXPECT_EQ(vc->getViewport().x, kSize / 2);
+
+    // Clear values without buffers are only set.
+    clear({1, 1, 1, 1}, 0);
+    EXPECT_EQ(vc->getClearValues().color, oxVec4f(1, 1, 1, 1));
+
+    oxSmartPointer<oxImage> frame = expectGolden("clear_viewport");
+    EXPECT_TRUE(near(frame, 10, 100, {255, 128, 0, 255}));
+    EXPECT_TRUE(near(frame, 100, 20, {0, 204, 51, 255}));
+    EXPECT_TRUE(near(frame, 100, 100, {26, 26, 51, 255}));
+}
+
+TEST_F(oxGLVisualContextTest, LightsAMaterialColouredMesh)
+{
+    oxMatrix44f projection, view;
+    projection.perspective(40.0f, 1.0f, 0.5f, 10.0f);
+    view.lookAt({0, 0, 3.5f}, {0, 0, 0}, {0, 1, 0});
+    set<oxProjectionMatrixAttr>(projection);
+    vc->setViewMatrix(view);
+    set<oxModelViewMatrixAttr>(view);
+
+    oxSmartPointer<oxLightAttr> light = make<oxLightAttr>();
+    light->setDirection(oxVec3f(-1, -1, -1).normalized());
+    light->setAmbient({0.15f, 0.15f, 0.15f, 1});
+    draw(light);
+    oxSmartPointer<oxLightStateAttr> lightOn = make<oxLightStateAttr>();
+    lightOn->setLight(light);
+    draw(lightOn);
+    turn<oxLightingStateAttr>(true);
+    oxSmartPointer<oxMaterialAttr> material = make<oxMaterialAttr>();
+    material->setAmbient({0.6f, 0.1f, 0.05f, 1});
+    material->setDiffuse({0.85f, 0.15f, 0.1f, 1});
+    material->setSpecular({1, 1, 1, 1});
+    material->setShininess(40.0f);
+    draw(material);
+    draw(sphere(32, 16));
+
+    oxSmartPointer<oxImage> frame = expectGolden("lit_mesh");
+    Rgba centre = pixel(frame, 64, 64), lit = pixel(frame, 80, 48), shaded = pixel(frame, 45, 85);
+    EXPECT_GT(centre.r, 2 * centre.g) << "the material is red";
+    EXPECT_GT(lit.r, shaded.r + 60) << "the light comes from the upper right";
+    EXPECT_TRUE(near(frame, 2, 2, {26, 26, 51, 255}));
+}
+
+TEST_F(oxGLVisualContextTest, TexturesUnitsWithFunctionsAndGeneratedCoordinates)
+{
+    oxSmartPointer<oxTextureAttr> quadrants = quadrantTexture();
+
+    // Top left: the texture modulated by a grey colour, image top row at the top.
+    bind(quadrants);
+    color({0.8f, 0.8f, 0.8f, 1});
+    draw(rectangle(-0.95f, 0.05f, -0.05f, 0.95f, 0, oxVertexFormat::texCoords(1)));
+
+    // Top right: coordinates generated from positions, repeated twice by the texture matrix.
+    oxMatrix44f planes, repeat;
+    planes.makeScale(oxVec3f(1 / 0.9f, 1 / 0.9f, 1));
+    planes.postTranslate({-0.05f / 0.9f, -0.05f / 0.9f, 0});
+    repeat.makeScale(oxVec3f(2, 2, 1));
+    oxSmartPointer<oxTextureCoordSourceAttr> source = make<oxTextureCoordSourceAttr>();
+    source->setSource(OX_GFX_TEXCOORD_OBJECT_LINEAR);
+    draw(source);
+    set<oxTexGenMatrixAttr>(planes);
+    set<oxTextureMatrixAttr>(repeat);
+    turn<oxTextureMatrixStateAttr>(true);
+    color({1, 1, 1, 1});
+    draw(rectangle(0.05f, 0.05f, 0.95f, 0.95f));
+    turn<oxTextureMatrixStateAttr>(false);
+    source->setTextureCoordSet(0);
+    draw(source);
+
+    // Bottom: unit 0 replaces, unit 1 mixes a dark-to-yellow ramp in by a constant's alpha.
+    oxSmartPointer<oxTextureFunctionAttr> replace = make<oxTextureFunctionAttr>();
+    replace->setFunction(OX_GFX_TEXFUNC_REPLACE);
+    draw(replace);
+    oxSmartPointer<oxTextureAttr> ramp = make<oxTextureAttr>();
+    ramp->setImage(image(2, 1, OX_GFX_PIXEL_RGBA8, {0, 0, 40, 255, 255, 230, 0, 255}), 0);
+    ramp->setWrap(OX_GFX_WRAP_CLAMP, OX_GFX_WRAP_CLAMP);
+    bind(ramp, 1);
+    oxSmartPointer<oxTextureFunctionAttr> mix = make<oxTextureFunctionAttr>();
+    mix->setUnit(1);
+    mix->setFunction(OX_GFX_TEXFUNC_INTERPOLATE);
+    mix->setArgument(0, OX_GFX_TEXARG_TEXTURE);
+    mix->setArgument(1, OX_GFX_TEXARG_PREVIOUS);
+    mix->setArgument(2, OX_GFX_TEXARG_CONSTANT);
+    draw(mix);
+    oxSmartPointer<oxVectorConstantAttr> half = make<oxVectorConstantAttr>();
+    half->setUnit(1);
+    half->setVector({0, 0, 0, 0.5f});
+    draw(half);
+    oxSmartPointer<oxTextureCoordSourceAttr> shared = make<oxTextureCoordSourceAttr>();
+    shared->setUnit(1);
+    shared->setTextureCoordSet(0);
+    draw(shared);
+    draw(rectangle(-0.95f, -0.95f, 0.95f, -0.05f, 0, oxVertexFormat::texCoords(1)));
+
+    oxSmartPointer<oxImage> frame = expectGolden("textured");
+    EXPECT_TRUE(near(frame, 20, 20, {204, 0, 0, 255})) << "the image's top-left texel is red";
+    EXPECT_TRUE(near(frame, 20, 50, {0, 0, 204, 255}));
+    EXPECT_TRUE(near(frame, 74, 10, {255, 0, 0, 255})) << "four repeats start with red at the top left";
+    EXPECT_TRUE(near(frame, 104, 10, {255, 0, 0, 255}));
+    EXPECT_TRUE(near(frame, 89, 10, {0, 255, 0, 255}));
+    EXPECT_TRUE(near(frame, 120, 70, {128, 242, 0, 255})) << "a green texel and the ramp's yellow end, half each";
+}
+
+TEST_F(oxGLVisualContextTest, BlendsAndTestsAlpha)
+{
+    color({1, 0, 0, 1});
+    draw(rectangle(-0.9f, -0.9f, 0.3f, 0.9f));
+    turn<oxBlendStateAttr>(true);
+    color({0, 1, 0, 0.5f});
+    draw(rectangle(-0.3f, -0.9f, 0.9f, 0.3f));
+
+    oxSmartPointer<oxAlphaFunctionAttr> alpha = make<oxAlphaFunctionAttr>();
+    alpha->setFunction(OX_GFX_COMPARE_GREATER);
+    alpha->setReference(0.5f);
+    draw(alpha);
+    turn<oxAlphaStateAttr>(true);
+    color({0, 0, 1, 0.25f});
+    draw(rectangle(-0.9f, 0.5f, 0.9f, 0.9f));
+    color({0, 0, 1, 0.75f});
+    draw(rectangle(0.5f, -0.9f, 0.9f, 0.9f));
+    turn<oxAlphaStateAttr>(false);
+
+    // Additive, then a reverse subtraction that darkens.
+    oxSmartPointer<oxBlendFunctionAttr> add = make<oxBlendFunctionAttr>();
+    add->setFactors(OX_GFX_BLEND_ONE, OX_GFX_BLEND_ONE);
+    draw(add);
+    color({0, 0, 0.5f, 1});
+    draw(rectangle(-0.9f, -0.9f, -0.5f, -0.5f));
+
+    oxSmartPointer<oxImage> frame = expectGolden("blend_alpha");
+    // Alpha blends as well: a half over an opaque pixel leaves three quarters.
+    EXPECT_TRUE(near(frame, 60, 80, {128, 128, 0, 191})) << "green at half over red";
+    EXPECT_TRUE(near(frame, 30, 20, {255, 0, 0, 255})) << "alpha 0.25 fails the test";
+    Rgba passed = pixel(frame, 120, 20);
+    EXPECT_GT(passed.b, 150) << "alpha 0.75 passes and blends";
+    EXPECT_TRUE(near(frame, 10, 120, {255, 0, 128, 255})) << "added blue";
+}
+
+TEST_F(oxGLVisualContextTest, TestsAndWritesDepth)
+{
+    // Near red first, far blue second: the depth test keeps red, no test lets blue over it,
+    // and red drawn without writing depth does not hold blue back.
+    auto pair = [&](float x0, float x1) {
+        color({1, 0, 0, 1});
+        draw(rectangle(x0, -0.9f, x1, 0.4f, 0.5f));
+        color({0, 0, 1, 1});
+        draw(rectangle(x0, -0.4f, x1, 0.9f, -0.5f));
+    };
+    pair(-0.95f, -0.4f);
+    turn<oxDepthStateAttr>(false);
+    pair(-0.3f, 0.3f);
+    turn<oxDepthStateAttr>(true);
+    turn<oxDepthWriteStateAttr>(false);
+    color({1, 0, 0, 1});
+    draw(rectangle(0.4f, -0.9f, 0.95f, 0.4f, 0.5f));
+    turn<oxDepthWriteStateAttr>(true);
+    color({0, 0, 1, 1});
+    draw(rectangle(0.4f, -0.4f, 0.95f, 0.9f, -0.5f));
+
+    oxSmartPointer<oxImage> frame = expectGolden("depth");
+    EXPECT_TRUE(near(frame, 20, 64, {255, 0, 0, 255}));
+    EXPECT_TRUE(near(frame, 64, 64, {0, 0, 255, 255}));
+    EXPECT_TRUE(near(frame, 110, 64, {0, 0, 255, 255}));
+}
+
+TEST_F(oxGLVisualContextTest, ClipsWithAPlaneInItsOwnSpace)
+{
+    // Keeps x >= 0 of a space turned 45 degrees: a diagonal cut through the left rectangle.
+    oxMatrix44f turned;
+    turned.makeRotationZ(float(M_PI) / 4);
+    oxSmartPointer<oxClipPlaneAttr> plane = make<oxClipPlaneAttr>();
+    plane->setPlane({1, 0, 0, 0});
+    plane->setModelView(turned);
+    draw(plane);
+    color({0.9f, 0.7f, 0.1f, 1});
+    draw(rectangle(-0.9f, -0.9f, -0.05f, 0.9f));
+    // With clipping off the same plane cuts nothing.
+    turn<oxClippingStateAttr>(false);
+    draw(rectangle(0.05f, -0.9f, 0.9f, 0.9f));
+    turn<oxClippingStateAttr>(true);
+
+    oxSmartPointer<oxImage> frame = expectGolden("clip_plane");
+    EXPECT_TRUE(near(frame, 50, 10, {230, 179, 26, 255})) << "upper right of the cut is kept";
+    EXPECT_TRUE(near(frame, 10, 118, {26, 26, 51, 255})) << "lower left of the cut is gone";
+    EXPECT_TRUE(near(frame, 75, 118, {230, 179, 26, 255}));
+
+    // The zero plane switches the unit off.
+    plane->setPlane({});
+    draw(plane);
+    clear({0.1f, 0.1f, 0.2f, 1});
+    draw(rectangle(-0.9f, -0.9f, -0.05f, 0.9f));
+    EXPECT_TRUE(near(read(), 10, 118, {230, 179, 26, 255}));
+}
+
+TEST_F(oxGLVisualContextTest, CullsFacesByWinding)
+{
+    auto triangles = [&] {
+        color({0.2f, 0.8f, 1, 1});
+        draw(geometry(oxVertexFormat::kPositions, OX_GFX_DRAW_TRIANGLES, 1, {{-0.9f, -0.8f, 0}, {-0.1f, -0.8f, 0}, {-0.5f, 0.8f, 0}}));
+        color({1, 0.4f, 0.8f, 1});
+        draw(geometry(oxVertexFormat::kPositions, OX_GFX_DRAW_TRIANGLES, 1, {{0.1f, -0.8f, 0}, {0.5f, 0.8f, 0}, {0.9f, -0.8f, 0}}));
+    };
+    oxSmartPointer<oxCullFaceAttr> cull = make<oxCullFaceAttr>();
+    cull->setEnabled(true);
+    draw(cull);
+    viewport(0, kSize / 2, kSize, kSize / 2);
+    triangles();
+    cull->setFace(OX_GFX_CULL_FRONT);
+    draw(cull);
+    viewport(0, 0, kSize, kSize / 2);
+    triangles();
+
+    oxSmartPointer<oxImage> frame = expectGolden("cull_face");
+    EXPECT_TRUE(near(frame, 32, 40, {51, 204, 255, 255})) << "the counter-clockwise one faces front";
+    EXPECT_TRUE(near(frame, 96, 40, {26, 26, 51, 255}));
+    EXPECT_TRUE(near(frame, 32, 104, {26, 26, 51, 255}));
+    EXPECT_TRUE(near(frame, 96, 104, {255, 102, 204, 255}));
+}
+
+TEST_F(oxGLVisualContextTest, DrawsEveryKindOfGeometry)
+{
+    const oxVertexFormat colored = oxVertexFormat::kPositions | oxVertexFormat::kColors;
+    // Lines and a line strip in the top band.
+    oxSmartPointer<oxGeometryAttr> lines = geometry(colored, OX_GFX_DRAW_LINES, 2,
+                                                    {{-0.9f, 0.9f, 0}, {-0.1f, 0.6f, 0}, {-0.9f, 0.6f, 0}, {-0.1f, 0.9f, 0}});
+    for (int i = 0; i < 4; ++i)
+        lines->setColor(i, {1, 1, float(i & 1), 1});
+    draw(lines);
+    oxSmartPointer<oxGeometryAttr> strips =
+        geometry(oxVertexFormat::kPositions, OX_GFX_DRAW_LINE_STRIPS, 2,
+                 {{0.1f, 0.9f, 0}, {0.3f, 0.6f, 0}, {0.5f, 0.9f, 0}, {0.6f, 0.6f, 0}, {0.9f, 0.9f, 0}});
+    strips->setPrimitiveLength(0, 3);
+    strips->setPrimitiveLength(1, 2);
+    color({0.5f, 1, 0.5f, 1});
+    draw(strips);
+
+    // Two indexed strips of two triangles each, with vertex colours.
+    std::vector<oxVec3f> grid;
+    for (int i = 0; i < 6; ++i)
+        grid.push_back({-0.9f + 0.16f * float(i), 0.1f + 0.35f * float(i % 2), 0});
+    oxSmartPointer<oxGeometryAttr> indexed = geometry(colored, OX_GFX_DRAW_TRIANGLE_STRIPS, 2, grid);
+    for (int i = 0; i < 6; ++i)
+        indexed->setColor(i, {float(i) / 5, 0.3f, 1 - float(i) / 5, 1});
+    indexed->setIndexArray(TestUtil::makeIndices({0, 1, 2, 3, 2, 3, 4, 5}));
+    indexed->setPrimitiveLength(0, 4);
+    indexed->setPrimitiveLength(1, 4);
+    draw(indexed);
+
+    // A fan over separate component arrays, from its second vertex on.
+    oxSmartPointer<oxGeometryAttr2> fan = make<oxGeometryAttr2>();
+    oxVertexArray2* v = fan->configureVertexArray(7);
+    oxVertexData* p = v->addVertexData(OX_GFX_COMPONENT_POSITION, 0, OX_GFX_SCALAR_FLOAT, 2);
+    oxVertexData* c = v->addVertexData(OX_GFX_COMPONENT_COLOR, 0, OX_GFX_SCALAR_FLOAT, 3);
+    float* xy = reinterpret_cast<float*>(p->getData());
+    float* rgb = reinterpret_cast<float*>(c->getData());
+    for (int i = 1; i < 7; ++i) {
+        float a = float(i - 2) * float(M_PI) / 4;
+        xy[2 * i] = i == 1 ? 0.5f : 0.5f + 0.4f * std::cos(a);
+        xy[2 * i + 1] = i == 1 ? 0.3f : 0.3f + 0.4f * std::sin(a) * 0.6f;
+        rgb[3 * i] = 1, rgb[3 * i + 1] = float(i) / 7, rgb[3 * i + 2] = 0;
+    }
+    fan->configurePrimitive(OX_GFX_DRAW_TRIANGLE_FANS, 1, 1);
+    draw(fan);
+
+    // Points, and colours masked away so that the current colour shows.
+    oxSmartPointer<oxGeometryAttr> points = geometry(colored, OX_GFX_DRAW_POINTS, 3, {{-0.8f, -0.2f, 0}, {-0.7f, -0.2f, 0}, {-0.6f, -0.2f, 0}});
+    for (int i = 0; i < 3; ++i)
+        points->setColor(i, {1, 1, 1, 1});
+    draw(points);
+    oxSmartPointer<oxGeometryMaskAttr> noColors = make<oxGeometryMaskAttr>();
+    noColors->setMask(~oxVertexFormat::kColors);
+    draw(noColors);
+    color({1, 0.3f, 0.1f, 1});
+    oxSmartPointer<oxGeometryAttr> masked = geometry(colored, OX_GFX_DRAW_TRIANGLES, 1, {{-0.4f, -0.4f, 0}, {-0.1f, -0.4f, 0}, {-0.25f, -0.1f, 0}});
+    for (int i = 0; i < 3; ++i)
+        masked->setColor(i, {0, 1, 0, 1});
+    draw(masked);
+    draw(make<oxGeometryMaskAttr>());
+
+    // A skinned rectangle: the right edge follows matrix 1, which lifts it.
+    oxSmartPointer<oxGeometryAttr> skin = rectangle(0.1f, -0.9f, 0.9f, -0.5f, 0, oxVertexFormat::blendWeights(2));
+    for (int i = 0; i < 4; ++i) {
+        skin->getVertexArray()->setBlendWeight(i, 0, (i & 1) ? 0.0f : 1.0f);
+        skin->getVertexArray()->setBlendWeight(i, 1, (i & 1) ? 1.0f : 0.0f);
+    }
+    oxSmartPointer<oxBlendMatricesAttr> bones = make<oxBlendMatricesAttr>();
+    bones->configure(2);
+    oxMatrix44f lift;
+    lift.makeTranslation({0, 0.3f, 0});
+    bones->setMatrix(1, lift);
+    draw(bones);
+    turn<oxVertexBlendStateAttr>(true);
+    color({0.7f, 0.5f, 1, 1});
+    draw(skin);
+    turn<oxVertexBlendStateAttr>(false);
+
+    oxSmartPointer<oxImage> frame = expectGolden("primitives");
+    EXPECT_TRUE(near(frame, 34, 104, {26, 26, 51, 255}));
+    EXPECT_TRUE(near(frame, 48, 85, {255, 77, 26, 255})) << "masked colours give the current one";
+    EXPECT_TRUE(near(frame, 75, 118, {179, 128, 255, 255}));
+    EXPECT_TRUE(near(frame, 118, 85, {179, 128, 255, 255})) << "the right edge is lifted";
+    EXPECT_TRUE(near(frame, 118, 118, {26, 26, 51, 255})) << "and is no longer where it was";
+}
+
+TEST_F(oxGLVisualContextTest, MasksColoursAndTestsStencil)
+{
+    // A stencil of 1 in the middle, written with colours masked off.
+    turn<oxStencilStateAttr>(true);
+    oxSmartPointer<oxStencilFunctionAttr> write = make<oxStencilFunctionAttr>();
+    write->setFunction(OX_GFX_COMPARE_ALWAYS, 1, 0xFF);
+    write->setOperations(OX_GFX_STENCIL_KEEP, OX_GFX_STENCIL_KEEP, OX_GFX_STENCIL_REPLACE);
+    draw(write);
+    oxSmartPointer<oxColorMaskAttr> mask = make<oxColorMaskAttr>();
+    mask->setMask(false, false, false, false);
+    draw(mask);
+    color({1, 1, 1, 1});
+    draw(rectangle(-0.5f, -0.5f, 0.5f, 0.5f));
+    // Green only where the stencil is 1, and only the green channel written.
+    oxSmartPointer<oxStencilFunctionAttr> test = make<oxStencilFunctionAttr>();
+    test->setFunction(OX_GFX_COMPARE_EQUAL, 1, 0xFF);
+    draw(test);
+    mask->setMask(false, true, false, true);
+    draw(mask);
+    color({1, 0.9f, 1, 1});
+    draw(rectangle(-0.9f, -0.9f, 0.9f, 0.9f));
+    turn<oxStencilStateAttr>(false);
+    draw(make<oxColorMaskAttr>());
+
+    oxSmartPointer<oxImage> frame = expectGolden("stencil_colormask");
+    EXPECT_TRUE(near(frame, 64, 64, {26, 230, 51, 255}));
+    EXPECT_TRUE(near(frame, 10, 10, {26, 26, 51, 255}));
+}
+
+TEST_F(oxGLVisualContextTest, LightsOfEveryKindAndACubeMap)
+{
+    // Top: a tessellated plane under a spot light and a positional light with attenuation.
+    viewport(0, kSize / 2, kSize, kSize / 2);
+    oxMatrix44f wide;
+    wide.ortho(-2, 2, -1, 1, -2, 2);
+    set<oxProjectionMatrixAttr>(wide);
+    const int n = 48;
+    oxSmartPointer<oxGeometryAttr> plane = make<oxGeometryAttr>();
+    plane->configureVertexArray(oxVertexFormat::kPositions | oxVertexFormat::kNormals, n * n);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            plane->setPosition(j * n + i, {-2 + 4 * float(i) / (n - 1), -1 + 2 * float(j) / (n - 1), 0});
+            plane->setNormal(j * n + i, {0, 0, 1});
+        }
+    plane->configurePrimitive(OX_GFX_DRAW_TRIANGLE_STRIPS, n - 1);
+    oxIndexArray* rows = plane->configureIndexArray((n - 1) * 2 * n);
+    for (int j = 0, k = 0; j < n - 1; ++j) {
+        for (int i = 0; i < n; ++i) {
+            rows->set(k++, uint16_t((j + 1) * n + i));
+            rows->set(k++, uint16_t(j * n + i));
+        }
+        plane->setPrimitiveLength(j, 2 * n);
+    }
+    oxSmartPointer<oxLightAttr> spot = make<oxLightAttr>();
+    spot->setType(OX_GFX_LIGHT_SPOT);
+    spot->setPosition({-0.9f, 0.1f, 1});
+    spot->setDirection({0, 0, -1});
+    spot->setCutoff(35);
+    spot->setExponent(4);
+    spot->setDiffuse({1, 0.6f, 0.2f, 1});
+    oxSmartPointer<oxLightAttr> lamp = make<oxLightAttr>();
+    lamp->setType(OX_GFX_LIGHT_POSITIONAL);
+    lamp->setPosition({1.1f, -0.2f, 0.4f});
+    lamp->setDiffuse({0.3f, 0.5f, 1, 1});
+    lamp->setAttenuation({0.2f, 1.5f, 0});
+    turn<oxLightingStateAttr>(true);
+    for (oxLightAttr* light : {spot.get(), lamp.get()}) {
+        draw(light);
+        oxSmartPointer<oxLightStateAttr> on = make<oxLightStateAttr>();
+        on->setLight(light);
+        draw(on);
+    }
+    draw(plane);
+    turn<oxLightingStateAttr>(false);
+
+    // Bottom: a sphere reflecting a cube map of one colour per face.
+    viewport(0, 0, kSize, kSize / 2);
+    oxMatrix44f projection, view;
+    projection.perspective(30, 2, 0.5f, 10);
+    view.lookAt({0, 0, 4}, {0, 0, 0}, {0, 1, 0});
+    set<oxProjectionMatrixAttr>(projection);
+    set<oxModelViewMatrixAttr>(view);
+    oxSmartPointer<oxTextureCubeAttr> cube = make<oxTextureCubeAttr>();
+    const uint8_t faces[6][3] = {{230, 40, 40}, {40, 200, 40}, {40, 80, 230}, {230, 210, 40}, {250, 250, 250}, {200, 40, 200}};
+    for (int f = 0; f < 6; ++f)
+        cube->setImage(image(1, 1, OX_GFX_PIXEL_RGB8, {faces[f][0], faces[f][1], faces[f][2]}), f, 0);
+    cube->setWrap(OX_GFX_WRAP_CLAMP, OX_GFX_WRAP_CLAMP);
+    bind(cube);
+    oxSmartPointer<oxTextureCoordSourceAttr> reflect = make<oxTextureCoordSourceAttr>();
+    reflect->setSource(OX_GFX_TEXCOORD_REFLECTION_MAP);
+    draw(reflect);
+    draw(sphere(32, 16));
+
+    oxSmartPointer<oxImage> frame = expectGolden("lights_cube_map");
+    Rgba inSpot = pixel(frame, 35, 28), outside = pixel(frame, 2, 2), nearLamp = pixel(frame, 100, 35);
+    EXPECT_GT(inSpot.r, 200) << "inside the cone";
+    EXPECT_LT(outside.r + outside.g + outside.b, 60) << "outside both lights";
+    EXPECT_GT(nearLamp.b, nearLamp.r + 40) << "the blue lamp";
+    EXPECT_TRUE(near(frame, 64, 96, {250, 250, 250, 255})) << "the middle reflects what is behind the viewer";
+    EXPECT_TRUE(near(frame, 64, 76, {40, 80, 230, 255}, 40)) << "the top reflects the sky face";
+}
+
+TEST_F(oxGLVisualContextTest, MipmapsAndLevelOfDetail)
+{
+    // One-texel black and white checks, drawn about eight times smaller: mipmaps average
+    // them, the first level alone gives black and white pixels.
+    std::vector<uint8_t> checks(64 * 64);
+    for (int i = 0; i < 64 * 64; ++i)
+        checks[size_t(i)] = (i % 64 + i / 64) % 2 ? 255 : 0;
+    oxSmartPointer<oxTextureAttr> fine = make<oxTextureAttr>();
+    fine->setImage(image(64, 64, OX_GFX_PIXEL_L8, checks), 0);
+    fine->setFilters(OX_GFX_FILTER_NEAREST_MIPMAP_NEAREST, OX_GFX_FILTER_NEAREST);
+    bind(fine);
+    color({1, 1, 1, 1});
+    auto spread = [&](float x) {
+        draw(rectangle(x, -0.06f, x + 0.117f, 0.06f, 0, oxVertexFormat::texCoords(1)));
+        oxSmartPointer<oxImage> patch = read(int((x + 1) * kSize / 2) + 1, kSize / 2 - 3, 6, 6);
+        int lowest = 255, highest = 0;
+        for (int y = 0; y < 6; ++y)
+            for (int x2 = 0; x2 < 6; ++x2) {
+                lowest = std::min(lowest, pixel(patch, x2, y).r);
+                highest = std::max(highest, pixel(patch, x2, y).r);
+            }
+        return std::pair(lowest, highest);
+    };
+    auto [low, high] = spread(-0.8f);
+    EXPECT_NEAR(low, 128, 3);
+    EXPECT_NEAR(high, 128, 3);
+
+    // Held at the first level by a level range, and by a bias: the checks come back.
+    oxSmartPointer<oxMipMapAttr> lod = make<oxMipMapAttr>();
+    lod->setLodRange(0, 0);
+    draw(lod);
+    std::tie(low, high) = spread(-0.4f);
+    EXPECT_EQ(low, 0);
+    EXPECT_EQ(high, 255);
+    lod->setLodRange(-1000, 1000);
+    lod->setBias(-4);
+    draw(lod);
+    std::tie(low, high) = spread(0);
+    EXPECT_EQ(low, 0);
+    EXPECT_EQ(high, 255);
+    draw(make<oxMipMapAttr>());
+    std::tie(low, high) = spread(0.4f);
+    EXPECT_NEAR(high - low, 0, 3) << "the defaults give the mipmaps back";
+    EXPECT_EQ(vc->takeGLError(), 0u);
+}
+
+TEST_F(oxGLVisualContextTest, TwoDevicesKeepTheirOwnFrames)
+{
+    oxSmartPointer<oxGLVisualContext> other = oxGLVisualContext::create(16, 8);
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->getViewport().width, 16);
+    vc->clear(OX_GFX_CLEAR_COLOR, {{1, 0, 0, 1}, 1, 0});
+    other->clear(OX_GFX_CLEAR_COLOR, {{0, 0, 1, 1}, 1, 0});
+    int list = other->createDisplayList();
+    ASSERT_TRUE(other->beginDisplayList(list));
+    other->clear(OX_GFX_CLEAR_COLOR, {{0, 1, 0, 1}, 1, 0});
+    EXPECT_TRUE(other->endDisplayList());
+
+    EXPECT_TRUE(near(read(0, 0, 4, 4), 1, 1, {255, 0, 0, 255}, 0));
+    oxSmartPointer<oxImage> small = make<oxImage>();
+    ASSERT_TRUE(other->readPixels(0, 0, 16, 8, small));
+    EXPECT_TRUE(near(small, 15, 7, {0, 0, 255, 255}, 0));
+    EXPECT_FALSE(vc->callDisplayList(list)) << "lists belong to the device that made them";
+    EXPECT_TRUE(other->callDisplayList(list));
+    ASSERT_TRUE(other->readPixels(0, 0, 16, 8, small));
+    EXPECT_TRUE(near(small, 15, 7, {0, 255, 0, 255}, 0));
+    EXPECT_TRUE(near(read(0, 0, 4, 4), 1, 1, {255, 0, 0, 255}, 0));
+}
+
+TEST_F(oxGLVisualContextTest, ReplaysADisplayListAsDrawnDirectly)
+{
+    oxSmartPointer<oxTextureAttr> quadrants = quadrantTexture();
+    oxMatrix44f tilted;
+    tilted.makeRotationZ(0.3f);
+    oxSmartPointer<oxModelViewMatrixAttr> modelView = make<oxModelViewMatrixAttr>();
+    modelView->setMatrix(tilted);
+    oxSmartPointer<oxTextureBindAttr> bind = make<oxTextureBindAttr>();
+    bind->setTexture(quadrants);
+    oxSmartPointer<oxTextureStateAttr> texturing = make<oxTextureStateAttr>();
+    texturing->setEnabled(true);
+    oxSmartPointer<oxColorAttr> yellow = make<oxColorAttr>();
+    yellow->setColor({1, 1, 0, 1});
+    oxSmartPointer<oxProjectionMatrixAttr> zoomed = make<oxProjectionMatrixAttr>();
+    oxMatrix44f projection;
+    projection.ortho(-1.2f, 1.2f, -1.2f, 1.2f, -1, 1);
+    zoomed->setMatrix(projection);
+
+    oxSmartPointer<oxAttrList> scene = make<oxAttrList>();
+    scene->append(zoomed);
+    scene->append(modelView);
+    scene->append(bind);
+    scene->append(texturing);
+    scene->append(rectangle(-0.8f, -0.2f, 0.8f, 0.8f, 0, oxVertexFormat::texCoords(1)));
+    oxSmartPointer<oxTextureStateAttr> noTexturing = make<oxTextureStateAttr>();
+    scene->append(noTexturing);
+    scene->append(yellow);
+    scene->append(geometry(oxVertexFormat::kPositions, OX_GFX_DRAW_TRIANGLES, 1, {{-0.6f, -0.9f, 0}, {0.6f, -0.9f, 0}, {0, -0.3f, 0}}));
+
+    for (int i = 0; i < scene->getCount(); ++i)
+        draw(scene->get(i));
+    std::vector<uint8_t> direct = bytesOf(expectGolden("display_list"));
+    EXPECT_EQ(vc->getProjectionMatrix(), projection);
+
+    // Back to the state before the scene, then the same through a recorded list.
+    oxMatrix44f original;
+    original.ortho(-1, 1, -1, 1, -1, 1);
+    set<oxProjectionMatrixAttr>(original);
+    set<oxModelViewMatrixAttr>(oxMatrix44f());
+    color({1, 1, 1, 1});
+    clear({0.1f, 0.1f, 0.2f, 1});
+    // Given back, the texture is loaded again while the list is recorded.
+    oxSmartPointer<oxTextureUnloadAttr> unload = make<oxTextureUnloadAttr>();
+    unload->setTexture(quadrants);
+    draw(unload);
+    oxSmartPointer<oxRenderListAttr> list = make<oxRenderListAttr>();
+    ASSERT_TRUE(list->record(vc, scene));
+    EXPECT_EQ(vc->getProjectionMatrix(), original) << "recording runs nothing";
+    EXPECT_TRUE(near(read(), 64, 64, {26, 26, 51, 255}));
+    draw(list);
+    EXPECT_EQ(vc->getProjectionMatrix(), projection) << "calling runs the list's changes";
+    EXPECT_EQ(bytesOf(read()), direct);
+    EXPECT_EQ(vc->takeGLError(), 0u);
+
+    int handle = list->getHandle();
+    EXPECT_FALSE(vc->beginDisplayList(handle + 1000)) << "not a list of this device";
+    EXPECT_FALSE(vc->endDisplayList()) << "nothing is being recorded";
+    list->deleteList();
+    EXPECT_FALSE(vc->callDisplayList(handle));
+}
+
+TEST_F(oxGLVisualContextTest, DrawsIntoATextureAndSamplesIt)
+{
+    oxSmartPointer<oxTextureAttr> canvas = make<oxTextureAttr>();
+    oxSmartPointer<oxRenderDestinationAttr> destination = make<oxRenderDestinationAttr>();
+    destination->setTexture(canvas);
+    destination->setSize(64, 32);
+    draw(destination);
+    oxSmartPointer<oxSetRenderDestinationAttr> select = make<oxSetRenderDestinationAttr>();
+    select->setDestination(destination);
+    draw(select);
+
+    // Into the texture: yellow, a blue triangle pointing up, a red bar along the bottom.
+    viewport(0, 0, 64, 32);
+    clear({1, 0.9f, 0.1f, 1});
+    color({0.1f, 0.2f, 0.9f, 1});
+    draw(geometry(oxVertexFormat::kPositions, OX_GFX_DRAW_TRIANGLES, 1, {{-0.6f, -0.6f, 0}, {0.6f, -0.6f, 0}, {0, 0.9f, 0}}));
+    color({0.9f, 0.1f, 0.1f, 1});
+    draw(rectangle(-1, -1, 1, -0.8f));
+    oxSmartPointer<oxImage> inside = make<oxImage>();
+    oxSmartPointer<oxCopyRenderDestinationAttr> copy = make<oxCopyRenderDestinationAttr>();
+    copy->setImage(inside);
+    draw(copy);
+    ASSERT_EQ(inside->getWidth(), 64);
+    ASSERT_EQ(inside->getHeight(), 32);
+    EXPECT_TRUE(near(inside, 32, 31, {230, 26, 26, 255})) << "the bottom row of the target is the image's last";
+    EXPECT_TRUE(near(inside, 32, 16, {26, 51, 230, 255}));
+    WarningCatcher warnings;
+    EXPECT_FALSE(vc->readPixels(0, 0, kSize, kSize, make<oxImage>())) << "the target is smaller than the frame";
+    EXPECT_TRUE(warnings.contains("cannot read"));
+
+    // Back in the frame buffer: the texture on a rectangle, the same way up.
+    draw(make<oxSetRenderDestinationAttr>());
+    viewport(0, 0, kSize, kSize);
+    clear({0.1f, 0.1f, 0.2f, 1});
+    bind(canvas);
+    color({1, 1, 1, 1});
+    draw(rectangle(-0.9f, -0.5f, 0.9f, 0.5f, 0, oxVertexFormat::texCoords(1)));
+
+    oxSmartPointer<oxImage> frame = expectGolden("render_to_texture");
+    EXPECT_TRUE(near(frame, 64, 94, {230, 26, 26, 255}, 4)) << "the red bar stays at the bottom";
+    EXPECT_TRUE(near(frame, 64, 64, {26, 51, 230, 255}, 4));
+    EXPECT_TRUE(near(frame, 20, 40, {255, 230, 26, 255}, 4));
+}
+
+TEST_F(oxGLVisualContextTest, ReadsPixelsTopRowFirst)
+{
+    color({1, 0, 0, 1});
+    draw(rectangle(-1, 0, 1, 1));
+    color({0, 0, 1, 1});
+    draw(rectangle(-1, -1, 1, 0));
+
+    oxSmartPointer<oxImage> part = read(10, 60, 4, 8);
+    ASSERT_EQ(part->getFormat(), OX_GFX_PIXEL_RGBA8);
+    ASSERT_EQ(part->getWidth(), 4);
+    ASSERT_EQ(part->getHeight(), 8);
+    EXPECT_TRUE(near(part, 0, 0, {255, 0, 0, 255}, 0));
+    EXPECT_TRUE(near(part, 3, 3, {255, 0, 0, 255}, 0));
+    EXPECT_TRUE(near(part, 0, 4, {0, 0, 255, 255}, 0));
+    EXPECT_TRUE(near(part, 3, 7, {0, 0, 255, 255}, 0));
+
+    WarningCatcher warnings;
+    oxSmartPointer<oxImage> untouched = make<oxImage>();
+    EXPECT_FALSE(vc->readPixels(kSize - 2, 0, 4, 4, untouched));
+    EXPECT_FALSE(vc->readPixels(-1, 0, 4, 4, untouched));
+    EXPECT_FALSE(vc->readPixels(0, 0, 0, 4, untouched));
+    EXPECT_FALSE(vc->readPixels(0, 0, 4, 4, nullptr));
+    EXPECT_FALSE(untouched->hasImageMemory());
+    EXPECT_GE(warnings.count(), 3u);
+}
+
+TEST(oxGLVisualContext, RefusesWhatItCannotMakeWithoutCrashing)
+{
+    WarningCatcher warnings;
+    EXPECT_EQ(oxGLVisualContext::create(0, 64), nullptr);
+    EXPECT_EQ(oxGLVisualContext::create(64, 1 << 20), nullptr);
+    EXPECT_TRUE(warnings.contains("no frame buffer"));
+
+    // Made by its class alone it has no context: it draws nothing and says so by its results.
+    oxSmartPointer<oxGLVisualContext> closed = oxGLVisualContext::_instantiateRef();
+    EXPECT_FALSE(closed->isOpen());
+    EXPECT_EQ(closed->getCapability(OX_GFX_CAP_TEXTURE_UNITS), 0);
+    EXPECT_EQ(closed->createDisplayList(), -1);
+    EXPECT_FALSE(closed->beginDisplayList(1));
+    closed->setSwitch(OX_GFX_BLEND, 0, true);
+    closed->clear(OX_GFX_CLEAR_COLOR, {});
+    EXPECT_FALSE(closed->readPixels(0, 0, 1, 1, oxImage::_instantiateRef()));
+    EXPECT_EQ(closed->takeGLError(), 0u);
+}
