@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/attrs/oxLightAttr.h"
 #include "sg/core/oxSgDefs.h"
 
 namespace Kel::Sg {
@@ -68,5 +69,6 @@ protected:
     };
 
 OX_OBJECT_POOL(oxMatrixObjectPool, oxMatrixObject)
+OX_OBJECT_POOL(oxLightStateAttrPool, Attrs::oxLightStateAttr)
 
 } // namespace Kel::Sg
