@@ -62,13 +62,16 @@ public:
             remove(i);
         return i;
     }
+    // Keeps the capacity: per-frame lists are emptied and refilled without reallocating.
     void removeAll()
     {
-        // Detach first: releasing an entry may run code that looks at this list.
-        std::vector<oxObject*> old;
-        old.swap(_items);
-        for (oxObject* o : old)
+        // Each entry leaves the list before it is released: releasing may run code that
+        // looks at this list, which then sees only what is still held.
+        for (size_t n = _items.size(); n && !_items.empty(); --n) {
+            oxObject* o = _items.back();
+            _items.pop_back();
             drop(o);
+        }
     }
     int findObject(const oxObject* object) const
     {

@@ -389,7 +389,8 @@ void oxAttrStackManager::appendIncrementalUpdate(List* list)
 
 void oxAttrStackManager::flushUpdateAttrs(oxNonRefCountedAttrList* list)
 {
-    list->removeAll();
+    // Emptied, not freed (removeAll would give up the room): flushes run every frame.
+    list->setCount(0);
     appendIncrementalUpdate(list);
 }
 
@@ -406,11 +407,13 @@ void oxAttrStackManager::flushUpdateAttrsNoReset(oxAttrList* list)
 template <class List>
 void oxAttrStackManager::collectFullState(List* list)
 {
-    list->removeAll();
+    list->setCount(0);
     const int n = _attrRootUpdateList->getCount();
+    // Grow only: a steady frame must not reallocate what the previous one sized.
     list->setCapacity(n);
-    _nextAttrUpdateList->setCapacity(n);
     _nextAttrUpdateList->removeAll();
+    if (_nextAttrUpdateList->getCapacity() < n)
+        _nextAttrUpdateList->setCapacity(n);
     for (int32_t handle : *_attrRootUpdateList) {
         oxAttrStack* s = stackAt(handle);
         oxAttr* current = s->getTopOrDefault();

@@ -34,6 +34,8 @@ OX_TRAVERSAL_RETURN oxTraverseGroup(oxTraversal* traversal, oxObject* group);
 //       OX_TRAVERSAL_CLASS(oxCullTraversal, oxCommonTraversal)
 //   public:
 //       static void _registerClass(oxTraversalFunctionList* list, oxMetaObject* meta);
+    // Classes the traversal class makes while it walks, registered before its table.
+    static void _registerDependencies() {}
 //       ...
 //
 // where _registerClass picks the most derived function for `meta` and falls back on its
@@ -67,6 +69,7 @@ public:                                                                         
     /* The table, then an entry for every node class registered so far and later. */       \
     static void arkRegisterUser()                                                           \
     {                                                                                       \
+        _registerDependencies();                                                            \
         userRegister();                                                                     \
         ::Kel::Core::oxMetaObject::registerClassDestructor(&_classDestructor);              \
         ::Kel::Core::oxMetaObject::registerClassRegistrationCallback(&registerClass);       \
