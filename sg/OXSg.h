@@ -20,6 +20,8 @@
 #include "sg/traversal/oxAttrPoolManager.h"
 #include "sg/traversal/oxAttrStack.h"
 #include "sg/traversal/oxAttrStackManager.h"
+#include "sg/traversal/oxRenderPackage.h"
+#include "sg/traversal/oxSorter.h"
 #include "sg/nodes/oxSwitch.h"
 #include "sg/nodes/oxTimeSwitch.h"
 #include "sg/nodes/oxLod.h"

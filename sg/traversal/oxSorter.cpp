@@ -1,0 +1,657 @@
+#include "sg/traversal/oxSorter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+
+#include "platform/attrs/oxMatrixAttrs.h"
+#include "platform/attrs/oxViewAttrs.h"
+#include "sg/traversal/oxAttrStackManager.h"
+
+namespace Kel::Sg {
+
+namespace {
+
+using Attrs::oxBlendStateAttr;
+using Attrs::oxClearAttr;
+using Attrs::oxMatrixAttr;
+using Attrs::oxModelViewMatrixAttr;
+using Attrs::oxStateAttr;
+
+constexpr int kTransparentSection =
+    oxSorter::SORT_TRANSPARENT | oxSorter::SORT_TRANSPARENT_DISTANCE | oxSorter::SORT_TRANSPARENT_CUSTOM;
+
+// Texture keys are identities: ordering them by address groups packages that bind the same
+// texture, which is all the sort is for.
+uintptr_t textureKey(const oxRenderPackage* p)
+{
+    return reinterpret_cast<uintptr_t>(p->getSortingCache());
+}
+
+// A distance that is not a number (a broken matrix) sorts as the nearest, so that the
+// comparisons stay a strict weak order and the sorts stay within their arrays.
+float distanceKey(const oxRenderPackage* p)
+{
+    float d = p->getDistance();
+    return std::isnan(d) ? -INFINITY : d;
+}
+
+// Orders of package indices into one list.
+auto byTexture(const oxRenderPackageList* packages)
+{
+    return [packages](int32_t a, int32_t b) { return textureKey(packages->get(a)) < textureKey(packages->get(b)); };
+}
+
+auto farthestFirst(const oxRenderPackageList* packages)
+{
+    return [packages](int32_t a, int32_t b) { return distanceKey(packages->get(a)) > distanceKey(packages->get(b)); };
+}
+
+// Texture first, then nearer first: state changes stay grouped by texture, and within a
+// texture the nearest geometry fills the depth buffer first.
+auto byTextureThenNearest(const oxRenderPackageList* packages)
+{
+    return [packages](int32_t a, int32_t b) {
+        const oxRenderPackage* pa = packages->get(a);
+        const oxRenderPackage* pb = packages->get(b);
+        if (textureKey(pa) != textureKey(pb))
+            return textureKey(pa) < textureKey(pb);
+        return distanceKey(pa) < distanceKey(pb);
+    };
+}
+
+void fillIdentityOrder(oxIntList* order, int n)
+{
+    order->setCount(n);
+    for (int i = 0; i < n; ++i)
+        (*order)[i] = i;
+}
+
+// For a draw order kept from the last frame: a steady scene is sorted already and costs one
+// pass. Each pass starts one place before the first exchange of the pass before it, where
+// the earliest misplaced entry may have to move further down.
+template <class Before>
+void adaptiveBubbleSort(int32_t* a, int n, Before before)
+{
+    int start = 1;
+    for (;;) {
+        int firstExchange = -1;
+        for (int i = start; i < n; ++i) {
+            if (before(a[i], a[i - 1])) {
+                std::swap(a[i - 1], a[i]);
+                if (firstExchange < 0)
+                    firstExchange = i;
+            }
+        }
+        if (firstExchange < 0)
+            return;
+        start = std::max(firstExchange - 1, 1);
+    }
+}
+
+// For a fresh order: quicksort over [lo, hi] with the median of the first, middle and last
+// entries as pivot. It recurses into the smaller part only, so the stack stays shallow.
+template <class Before>
+void medianQuickSort(int32_t* a, int lo, int hi, Before before)
+{
+    while (hi - lo >= 2) {
+        int mid = lo + (hi - lo) / 2;
+        if (before(a[mid], a[lo]))
+            std::swap(a[lo], a[mid]);
+        if (before(a[hi], a[mid])) {
+            std::swap(a[mid], a[hi]);
+            if (before(a[mid], a[lo]))
+                std::swap(a[lo], a[mid]);
+        }
+        const int32_t pivot = a[mid];
+        int i = lo, j = hi;
+        while (i <= j) {
+            while (before(a[i], pivot))
+                ++i;
+            while (before(pivot, a[j]))
+                --j;
+            if (i <= j)
+                std::swap(a[i++], a[j--]);
+        }
+        if (j - lo < hi - i) {
+            medianQuickSort(a, lo, j, before);
+            lo = i;
+        } else {
+            medianQuickSort(a, i, hi, before);
+            hi = j;
+        }
+    }
+    if (hi - lo == 1 && before(a[hi], a[lo]))
+        std::swap(a[lo], a[hi]);
+}
+
+template <class Before>
+void sortOrder(oxIntList* order, bool orderKept, Before before)
+{
+    const int n = order->getCount();
+    if (n < 2)
+        return;
+    if (orderKept)
+        adaptiveBubbleSort(order->data(), n, before);
+    else
+        medianQuickSort(order->data(), 0, n - 1, before);
+}
+
+bool isGeometry(const oxAttr* attr)
+{
+    return attr && (attr->isOfType(Attrs::oxGeometryAttr::getClassTypeSafe()) ||
+                    attr->isOfType(oxGeometrySetAttr::getClassTypeSafe()));
+}
+
+} // namespace
+
+void oxSorter::arkRegisterInitialize(oxFields<oxSorter>& f)
+{
+    f.add(OX_FIELD(dlist)).constructWithOwner();
+    f.add(OX_FIELD(mode)).setDefault(0);
+    f.add(OX_FIELD(renderPackagePool)).constructWithOwner();
+    f.add(OX_FIELD(tmpAttrs)).constructWithOwner();
+    f.add(OX_FIELD(transpPackages)).constructWithOwner();
+    f.add(OX_FIELD(opaquePackages)).constructWithOwner();
+    f.add(OX_FIELD(firstPackages)).constructWithOwner();
+    f.add(OX_FIELD(lightAttrs)).constructWithOwner();
+    f.add(OX_FIELD(firstAttrs)).constructWithOwner();
+    f.add(OX_FIELD(transpAttrs)).constructWithOwner();
+    f.add(OX_FIELD(opaqueAttrs)).constructWithOwner();
+    f.add(OX_FIELD(firstPackageIndices)).constructWithOwner();
+    f.add(OX_FIELD(transpPackageIndices)).constructWithOwner();
+    f.add(OX_FIELD(opaquePackageIndices)).constructWithOwner();
+    f.add(OX_FIELD(depthWriteDisable)).constructWithOwner();
+    f.add(OX_FIELD(cullFaceFront)).constructWithOwner();
+    f.add(OX_FIELD(cullFaceBack)).constructWithOwner();
+    f.add(OX_FIELD(transparencyDrawMode)).setDefault(int32_t(TRANSPARENCY_DRAW_DEFAULT));
+    f.add(OX_FIELD(emptyRenderPackage)).constructWithOwner();
+    f.add(OX_FIELD(emptyRenderPackageList)).constructWithOwner();
+    f.add(OX_FIELD(emptyRenderPackageIndices)).constructWithOwner();
+    f.add(OX_FIELD(lastEmptyRenderPackageAttrs)).constructWithOwner();
+    f.add(OX_FIELD(firstEmptyRenderPackageAttrs)).constructWithOwner();
+    f.add(OX_FIELD(emptyGeometry)).constructWithOwner();
+    f.add(OX_FIELD(curList)).constructWithOwner();
+    f.add(OX_FIELD(prevList)).constructWithOwner();
+    f.add(OX_FIELD(isCompoundPackageOpen));
+    f.add(OX_FIELD(isCompoundPackageTransparent));
+    f.add(OX_FIELD(isCompoundPackageFirst));
+    f.add(OX_FIELD(compoundPackage));
+    f.add(OX_FIELD(compoundPackageNestCount));
+    f.add(OX_FIELD(cachedPackage));
+    f.add(OX_FIELD(outputCreated));
+    f.add(OX_FIELD(useZSort)).setDefault(false);
+    f.add(OX_FIELD(forceNoSeparate)).setDefault(false);
+    f.add(OX_FIELD(printOutputState)).setDefault(false);
+}
+
+void oxSorter::userInstantiate(bool forFileRead)
+{
+    oxObject::userInstantiate(forFileRead);
+    if (forFileRead)
+        return;
+    setUpSharedObjects();
+    initDisplayList();
+}
+
+void oxSorter::postFileRead()
+{
+    oxObject::postFileRead();
+    userAllocateFields(false);
+    setUpSharedObjects();
+    // A stored frame means nothing now, and its pool and draw order could hold anything:
+    // the pool is emptied and retyped, the kept order dropped.
+    _renderPackagePool->setCount(0);
+    _renderPackagePool->setObjectMeta(oxRenderPackage::getClassTypeSafe());
+    _opaquePackageIndices->setCount(0);
+    reset();
+}
+
+void oxSorter::setUpSharedObjects()
+{
+    _depthWriteDisable->setEnabled(false);
+    _cullFaceFront->setEnabled(true);
+    _cullFaceFront->setFace(Gfx::OX_GFX_CULL_FRONT);
+    _cullFaceBack->setEnabled(true);
+    _cullFaceBack->setFace(Gfx::OX_GFX_CULL_BACK);
+
+    oxRenderPackage* empty = _emptyRenderPackage;
+    empty->_stateAttrs->setCount(0);
+    empty->_geomAttrs->setCount(0);
+    empty->_theMass->setCount(0);
+    empty->_cachedStateAttrs = empty->_stateAttrs;
+    _emptyRenderPackageList->setCount(0);
+    _emptyRenderPackageList->append(empty);
+    _emptyRenderPackageIndices->setCount(0);
+    _emptyRenderPackageIndices->append(0);
+
+    // Carries one attribute at a time for flushAttr and nothing for flushRenderPackage.
+    _emptyGeometry->setAttrCount(0);
+    _emptyGeometry->setFlags(0);
+    _emptyGeometry->setBound(nullptr);
+}
+
+void oxSorter::initDisplayList()
+{
+    _dlist->append(_lightAttrs);
+    _dlist->append(_firstAttrs);
+}
+
+oxRenderPackage* oxSorter::allocateRenderPackage()
+{
+    oxRenderPackage* package = _renderPackagePool->allocate();
+    if (package)
+        package->_cachedStateAttrs = package->_stateAttrs;
+    return package;
+}
+
+oxRenderPackage* oxSorter::allocateCustomRenderPackage()
+{
+    return allocateRenderPackage();
+}
+
+void oxSorter::configureCustomRenderPackage(oxRenderPackage*, oxGeometry*, oxAttrStackManager*) {}
+
+void oxSorter::customSortTransparentPackages(oxAttrStackManager*) {}
+
+void oxSorter::addGeometry(oxGeometry* geometry, oxAttrStackManager* manager)
+{
+    if (_outputCreated || !manager)
+        return;
+    if (!geometry) {
+        closeDisplayList(manager);
+        return;
+    }
+    bool transparent = _forceNoSeparate;
+    if (!transparent && (_mode & REQUIRE_TRANSPARENT_RENDER_PACKAGE)) {
+        auto* blend = oxStateAttr::dynamicCast(manager->getTopOrDefault(oxBlendStateAttr::getClassTypeSafe()));
+        transparent = blend && blend->getEnabled();
+    }
+    if (!(_mode & REQUIRE_OPAQUE_RENDER_PACKAGE) && !_isCompoundPackageOpen && !transparent) {
+        appendPendingState(manager);
+        oxRenderPackage::appendGeometryAttrs(geometry, _dlist->getAttrs());
+        return;
+    }
+
+    const bool distance = (_mode & REQUIRE_OPAQUE_DISTANCE) || (transparent && (_mode & REQUIRE_TRANSPARENT_DISTANCE));
+    const bool custom = transparent && (_mode & SORT_TRANSPARENT_CUSTOM);
+    oxRenderPackage* package = nullptr;
+    if (!manager->getStackChanged() && _cachedPackage) {
+        if (!distance && !custom) {
+            oxRenderPackage::appendGeometryAttrs(geometry, _cachedPackage->_geomAttrs);
+            return;
+        }
+        // Each package needs its own key, but the state is the previous package's.
+        package = custom ? allocateCustomRenderPackage() : allocateRenderPackage();
+        if (!package)
+            return;
+        package->_stateAttrs->setCount(0);
+        package->_geomAttrs->setCount(0);
+        oxRenderPackage::appendGeometryAttrs(geometry, package->_geomAttrs);
+        package->_cachedStateAttrs = _cachedPackage->getStateAttrs();
+        package->_sortingCache = _cachedPackage->_sortingCache;
+    } else {
+        package = custom ? allocateCustomRenderPackage() : allocateRenderPackage();
+        if (!package)
+            return;
+        package->build(geometry, manager);
+    }
+    _cachedPackage = package;
+
+    if (distance) {
+        oxVec3f centre(0, 0, 0);
+        if (oxVolume* bound = geometry->getBound())
+            centre = bound->getCenter();
+        if (auto* mv = oxMatrixAttr::dynamicCast(manager->getTop(oxModelViewMatrixAttr::getClassTypeSafe())))
+            centre = mv->getMatrix().transformPoint(centre);
+        package->_distance = _useZSort ? centre.z * centre.z : centre.x * centre.x + centre.y * centre.y + centre.z * centre.z;
+    }
+    if (custom)
+        configureCustomRenderPackage(package, geometry, manager);
+
+    if (_isCompoundPackageOpen && _compoundPackage)
+        _compoundPackage->_theMass->append(package);
+    else if (transparent)
+        _transpPackages->append(package);
+    else
+        _opaquePackages->append(package);
+}
+
+void oxSorter::addLightSet(oxLightSet* lightSet, oxAttrStackManager* manager)
+{
+    if (_outputCreated || !lightSet)
+        return;
+    // Without a model-view pushed the lights stand under whatever the frame starts with; a
+    // null entry would change nothing, so none is written.
+    if (oxAttr* mv = manager ? manager->getTop(oxModelViewMatrixAttr::getClassTypeSafe()) : nullptr)
+        _lightAttrs->append(mv);
+    for (int i = 0; i < lightSet->getLightCount(); ++i)
+        if (oxLightAttr* light = lightSet->getLight(i))
+            _lightAttrs->append(light);
+}
+
+void oxSorter::appendAttr(oxAttr* attr)
+{
+    if (!_outputCreated && attr)
+        _dlist->append(attr);
+}
+
+void oxSorter::appendAttrs(const oxNonRefCountedAttrList* list)
+{
+    for (int i = 0; list && i < list->getCount(); ++i)
+        appendAttr(list->get(i));
+}
+
+void oxSorter::appendAttrs(const oxAttrList* list)
+{
+    for (int i = 0; list && i < list->getCount(); ++i)
+        appendAttr(list->get(i));
+}
+
+void oxSorter::appendAttrs(oxAttr* const* attrs, int count)
+{
+    for (int i = 0; attrs && i < count; ++i)
+        appendAttr(attrs[i]);
+}
+
+void oxSorter::flushAttr(oxAttr* attr, oxAttrStackManager* manager)
+{
+    if (!attr)
+        return;
+    _emptyGeometry->appendAttr(attr);
+    addGeometry(_emptyGeometry, manager);
+    _emptyGeometry->setAttrCount(0);
+}
+
+void oxSorter::flushRenderPackage(oxAttrStackManager* manager)
+{
+    addGeometry(_emptyGeometry, manager);
+}
+
+void oxSorter::resetAttrForRenderPackage(oxAttrStackManager* manager, oxMetaObject* attrClass)
+{
+    oxAttr* def = manager && attrClass ? manager->getDefaultAttr(attrClass) : nullptr;
+    if (!def)
+        return;
+    const int handle = oxAttrStackManager::getAttrHandle(attrClass, 0);
+    manager->pushAttr(def, handle);
+    flushRenderPackage(manager);
+    manager->popAttr(handle);
+}
+
+void oxSorter::beginCompoundRenderPackage(bool transparent, bool first)
+{
+    ++_compoundPackageNestCount;
+    if (_isCompoundPackageOpen)
+        return;
+    oxRenderPackage* package = allocateRenderPackage();
+    if (!package)
+        return;
+    _isCompoundPackageTransparent = transparent;
+    _isCompoundPackageFirst = first;
+    _isCompoundPackageOpen = true;
+    _compoundPackage = package;
+    package->_theMass->setCount(0);
+    // A package built before the compound must not take in its first geometry (nor share
+    // its state with it): that geometry would be drawn outside the unit.
+    _cachedPackage = nullptr;
+}
+
+void oxSorter::endCompoundRenderPackage()
+{
+    if (_compoundPackageNestCount <= 0)
+        return;
+    if (--_compoundPackageNestCount > 0)
+        return;
+    _isCompoundPackageOpen = false;
+    _cachedPackage = nullptr;
+    oxRenderPackage* package = _compoundPackage; // the pool keeps it alive
+    _compoundPackage = nullptr;
+    if (!package || package->_theMass->getCount() == 0)
+        return;
+    package->_geomAttrs->setCount(0);
+    package->_stateAttrs->setCount(0);
+    const oxRenderPackage* first = package->_theMass->get(0);
+    package->_sortingCache = first->_sortingCache;
+    package->_distance = first->_distance;
+    if (_isCompoundPackageTransparent)
+        _transpPackages->append(package);
+    else if (_isCompoundPackageFirst)
+        _firstPackages->append(package);
+    else
+        _opaquePackages->append(package);
+}
+
+void oxSorter::appendOpaqueRenderPackage(oxRenderPackage* package)
+{
+    if (package)
+        _opaquePackages->append(package);
+}
+
+void oxSorter::appendTransparentPackages(oxRenderPackage* package)
+{
+    if (package)
+        _transpPackages->append(package);
+}
+
+void oxSorter::appendPendingState(oxAttrStackManager* manager)
+{
+    manager->flushUpdateAttrsNoReset(_dlist->getAttrs());
+}
+
+void oxSorter::closeDisplayList(oxAttrStackManager* manager)
+{
+    if (!_outputCreated && manager)
+        appendPendingState(manager);
+}
+
+void oxSorter::sortOpaquePackages(bool orderKept)
+{
+    oxIntList* order = _opaquePackageIndices;
+    if (_mode & SORT_OPAQUE_TEXTURE)
+        sortOrder(order, orderKept, byTexture(_opaquePackages));
+    else if (_mode & SORT_OPAQUE_DISTANCE_FTB) // farthest first, whatever the name says
+        std::sort(order->begin(), order->end(), farthestFirst(_opaquePackages));
+    else if (_mode & SORT_OPAQUE_TEXTURE_DISTANCE_FTB)
+        sortOrder(order, orderKept, byTextureThenNearest(_opaquePackages));
+}
+
+void oxSorter::sortTransparentPackages(oxAttrStackManager* manager)
+{
+    oxIntList* order = _transpPackageIndices;
+    if (_mode & SORT_TRANSPARENT_DISTANCE)
+        std::sort(order->begin(), order->end(), farthestFirst(_transpPackages));
+    else if (_mode & SORT_TRANSPARENT_TEXTURE)
+        sortOrder(order, false, byTexture(_transpPackages));
+    else if (_mode & SORT_TRANSPARENT_CUSTOM)
+        customSortTransparentPackages(manager);
+}
+
+void oxSorter::emitTransparentPackages(oxAttrStackManager* manager)
+{
+    switch (_transparencyDrawMode) {
+    case TRANSPARENCY_DRAW_DEFAULT:
+        sequentialStateReduce(_transpPackages, _transpPackageIndices, _transpAttrs, manager);
+        break;
+    case TRANSPARENCY_DRAW_NO_DEPTH_WRITE:
+        _transpAttrs->append(_depthWriteDisable);
+        sequentialStateReduce(_transpPackages, _transpPackageIndices, _transpAttrs, manager);
+        if (oxAttr* def = manager->getDefaultAttr(oxDepthWriteStateAttr::getClassTypeSafe()))
+            _transpAttrs->append(def);
+        break;
+    case TRANSPARENCY_DRAW_SEPARATE_FRONT_AND_BACK:
+        sequentialStateReduce(_transpPackages, _transpPackageIndices, _transpAttrs, manager);
+        separateFrontAndBack(manager);
+        break;
+    default: // an unknown mode draws no transparent packages
+        break;
+    }
+}
+
+void oxSorter::separateFrontAndBack(oxAttrStackManager* manager)
+{
+    oxAttrList* out = _transpAttrs->getAttrs();
+    oxAttr* cullState = manager->getDefaultAttr(oxCullFaceAttr::getClassTypeSafe());
+    oxNonRefCountedAttrList* tmp = _tmpAttrs;
+    tmp->setCount(0);
+    for (int i = 0; i < out->getCount(); ++i) {
+        oxAttr* attr = out->get(i);
+        if (auto* cull = oxCullFaceAttr::dynamicCast(attr)) {
+            tmp->append(cull);
+            cullState = cull;
+            continue;
+        }
+        const auto* cull = oxCullFaceAttr::dynamicCast(cullState);
+        if (!isGeometry(attr) || (cull && cull->getEnabled())) {
+            tmp->append(attr);
+            continue;
+        }
+        // Two-sided: back faces first, then front faces, then the state as it was.
+        tmp->append(_cullFaceFront);
+        tmp->append(attr);
+        tmp->append(_cullFaceBack);
+        tmp->append(attr);
+        if (cullState)
+            tmp->append(cullState);
+    }
+    // Written back from the end: every entry of the old list lands at its own index or a
+    // later one, so it is already held at its new place before its old place lets go.
+    const int n = tmp->getCount();
+    out->setCount(n);
+    for (int j = n - 1; j >= 0; --j)
+        out->set(j, tmp->get(j));
+    tmp->setCount(0);
+}
+
+void oxSorter::reducePackage(oxRenderPackage* package, oxNonRefCountedAttrList*& lastState, oxDisplayListAttr* output,
+                             oxAttrStackManager* manager)
+{
+    oxNonRefCountedAttrList* state = package->getStateAttrs();
+    if (state != lastState) {
+        lastState = state;
+        for (int i = 0; i < state->getCount(); ++i) {
+            oxAttr* attr = state->get(i);
+            if (!attr)
+                continue;
+            const int handle = manager->getAttrHandleSafe(attr);
+            oxAttrStack* stack = manager->getStack(handle);
+            if (!stack) {
+                // Nothing records what the output has for it: always emitted.
+                output->append(attr);
+                continue;
+            }
+            _curList->append(handle);
+            stack->setCachedRenderPackage(package);
+            if (attr != stack->getLastIncrementalFlushedAttr()) {
+                output->append(attr);
+                stack->setLastIncrementalFlushedAttr(attr);
+            }
+        }
+        // What the previous package set and this one leaves alone goes back to the default.
+        for (int32_t handle : *_prevList) {
+            oxAttrStack* stack = manager->getStack(handle);
+            if (!stack || stack->getCachedRenderPackage() == package)
+                continue;
+            oxAttr* def = stack->getDefault();
+            if (def != stack->getLastIncrementalFlushedAttr()) {
+                output->append(def);
+                stack->setLastIncrementalFlushedAttr(def);
+            }
+        }
+        std::swap(_curList, _prevList);
+        _curList->removeAll();
+    }
+    oxNonRefCountedAttrList* geometry = package->_geomAttrs;
+    for (int i = 0; i < geometry->getCount(); ++i)
+        if (oxAttr* attr = geometry->get(i))
+            output->append(attr);
+}
+
+void oxSorter::sequentialStateReduce(oxRenderPackageList* packages, oxIntList* order, oxDisplayListAttr* output,
+                                     oxAttrStackManager* manager)
+{
+    if (!packages || !order || !output || !manager)
+        return;
+    oxNonRefCountedAttrList* lastState = nullptr;
+    for (int32_t index : *order) {
+        oxRenderPackage* package = index >= 0 && index < packages->getCount() ? packages->get(index) : nullptr;
+        if (!package)
+            continue;
+        if (!package->isCompound()) {
+            reducePackage(package, lastState, output, manager);
+            continue;
+        }
+        oxRenderPackageList* parts = package->_theMass;
+        for (int i = 0; i < parts->getCount(); ++i)
+            if (oxRenderPackage* part = parts->get(i))
+                reducePackage(part, lastState, output, manager);
+    }
+}
+
+oxDisplayListAttr* oxSorter::getOutput(oxAttrStackManager* manager)
+{
+    if (_outputCreated || !manager)
+        return _dlist;
+    appendPendingState(manager);
+    _outputCreated = true;
+
+    const int opaqueCount = _opaquePackages->getCount();
+    if ((_mode & SORT_OPAQUE) || opaqueCount > 0) {
+        const bool orderKept = _opaquePackageIndices->getCount() == opaqueCount;
+        if (!orderKept)
+            fillIdentityOrder(_opaquePackageIndices, opaqueCount);
+        sortOpaquePackages(orderKept);
+        sequentialStateReduce(_opaquePackages, _opaquePackageIndices, _opaqueAttrs, manager);
+    }
+    _dlist->append(_opaqueAttrs);
+
+    if ((_mode & kTransparentSection) || _transpPackages->getCount() > 0) {
+        fillIdentityOrder(_transpPackageIndices, _transpPackages->getCount());
+        sortTransparentPackages(manager);
+        emitTransparentPackages(manager);
+    }
+    _dlist->append(_transpAttrs);
+
+    // The empty package sets nothing, so reducing it puts back to its default whatever the
+    // last package set.
+    sequentialStateReduce(_emptyRenderPackageList, _emptyRenderPackageIndices, _lastEmptyRenderPackageAttrs, manager);
+    _dlist->append(_lastEmptyRenderPackageAttrs);
+    if (oxAttr* clear = manager->getDefaultAttr(oxClearAttr::getClassTypeSafe()))
+        _dlist->append(clear);
+
+    // Drawn first but reduced last: they start from the defaults the reset above left and
+    // end at them again.
+    fillIdentityOrder(_firstPackageIndices, _firstPackages->getCount());
+    sequentialStateReduce(_firstPackages, _firstPackageIndices, _firstAttrs, manager);
+    sequentialStateReduce(_emptyRenderPackageList, _emptyRenderPackageIndices, _firstEmptyRenderPackageAttrs, manager);
+    _firstAttrs->append(_firstEmptyRenderPackageAttrs);
+    return _dlist;
+}
+
+void oxSorter::reset()
+{
+    _isCompoundPackageOpen = false;
+    // An unbalanced begin in the last frame must not keep this frame's compounds shut.
+    _compoundPackageNestCount = 0;
+    _compoundPackage = nullptr;
+    _outputCreated = false;
+    _firstPackages->setCount(0);
+    _transpPackages->setCount(0);
+    _opaquePackages->setCount(0);
+    for (int i = 0; i < _renderPackagePool->getCount(); ++i)
+        if (oxRenderPackage* package = _renderPackagePool->get(i))
+            package->_theMass->setCount(0);
+    _renderPackagePool->reset();
+    // Emptied, not freed: the lists keep their room from frame to frame.
+    for (oxDisplayListAttr* list : {_firstAttrs.get(), _transpAttrs.get(), _opaqueAttrs.get(),
+                                    _lastEmptyRenderPackageAttrs.get(), _firstEmptyRenderPackageAttrs.get(),
+                                    _lightAttrs.get(), _dlist.get()})
+        list->setCount(0);
+    initDisplayList();
+    _curList->removeAll();
+    _prevList->removeAll();
+    _cachedPackage = nullptr;
+}
+
+} // namespace Kel::Sg
