@@ -702,6 +702,39 @@ TEST(Sorter, SortsKeepEveryPackageAndOrderThemOverManyFrames)
     }
 }
 
+TEST(Sorter, DistancesThatAreNotNumbersSortAsTheNearest)
+{
+    SorterRig r;
+    r.sorter->setMode(oxSorter::SORT_OPAQUE_DISTANCE_FTB | oxSorter::SORT_TRANSPARENT_DISTANCE);
+    oxModelViewMatrixAttr* broken = r.make<oxModelViewMatrixAttr>("broken");
+    broken->setMatrix(translation(oxVec3f(NAN, 0, 0)));
+    // Enough packages for the library sort to leave its small-range path.
+    for (int i = 0; i < 40; ++i) {
+        oxModelViewMatrixAttr* mv = i % 2 ? broken : r.mv1;
+        r.push(mv);
+        if (i % 4 < 2)
+            r.push(r.blend);
+        r.draw(r.geometry("g" + std::to_string(i), oxVec3f(0, 0, float(i))));
+        if (i % 4 < 2)
+            r.pop(r.blend);
+        r.pop(mv);
+    }
+    // Every package is drawn once; the broken ones come last in each section.
+    for (int section = 0; section < 2; ++section) {
+        oxDisplayListAttr* out = r.sorter->getOutput(r.manager);
+        auto* list = oxDisplayListAttr::dynamicCast(out->get(out->getCount() - 4 + section));
+        ASSERT_TRUE(list);
+        std::vector<bool> brokenOrder;
+        for (int i = 0; i < list->getCount(); ++i) {
+            const std::string& name = r.names[list->get(i)];
+            if (name.size() > 1 && name[0] == 'g')
+                brokenOrder.push_back(std::stoi(name.substr(1)) % 2 == 1);
+        }
+        EXPECT_EQ(brokenOrder.size(), 20u);
+        EXPECT_TRUE(std::is_partitioned(brokenOrder.begin(), brokenOrder.end(), [](bool b) { return !b; }));
+    }
+}
+
 TEST(Sorter, StateReductionSkipsWhatIsNotThere)
 {
     SorterRig r;
