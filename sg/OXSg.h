@@ -33,3 +33,4 @@
 #include "sg/nodes/oxClipPlane.h"
 #include "sg/nodes/oxGraphPath.h"
 #include "sg/nodes/oxSceneInfo.h"
+#include "sg/traversal/oxCommonTraversal.h"

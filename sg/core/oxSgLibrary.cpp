@@ -60,6 +60,7 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxGeometry::arkRegister,
     &Sg::oxGeometryList::arkRegister,
     &Sg::oxDOFShader::arkRegister,
+    &Sg::oxCommonTraversal::arkRegister,
     &Sg::oxClipPlane::arkRegister,
     &Sg::oxClipPlaneList::arkRegister,
     &Sg::oxClipPlaneSet::arkRegister,

@@ -1,5 +1,7 @@
 #include "sg/nodes/oxAppearance.h"
 
+#include "sg/traversal/oxCommonTraversal.h"
+
 #include <algorithm>
 #include <cctype>
 #include <string>
@@ -118,6 +120,23 @@ void oxAppearance::postFileRead()
         names.append(text);
         graphs.append(p.graph);
     }
+}
+
+OX_TRAVERSAL_RETURN oxAppearance::traverse(oxCommonTraversal* t)
+{
+    const int n = getSegmentOverrideCount();
+    for (int i = 0; i < n; ++i) {
+        const oxStringObj* name = _segmentOverrideNameList->get(i);
+        t->pushSegmentOverride(name ? name->get() : "", _segmentOverrideGraphList->get(i));
+    }
+    for (int i = 0; i < _attachedGraphs->getCount(); ++i)
+        if (oxModelViewMatrixBoneSelect* graph = _attachedGraphs->get(i))
+            t->dispatch(graph);
+    for (int i = 0; i < n; ++i) {
+        const oxStringObj* name = _segmentOverrideNameList->get(i);
+        t->popSegmentOverride(name ? name->get() : "");
+    }
+    return OX_TRAVERSAL_CONTINUE;
 }
 
 } // namespace Kel::Sg

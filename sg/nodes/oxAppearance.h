@@ -1,8 +1,11 @@
 #pragma once
 #include "sg/nodes/oxGroup.h"
+#include "sg/core/oxSgEnums.h"
 #include "sg/nodes/oxModelViewMatrixBoneSelect.h"
 
 namespace Kel::Sg {
+
+class oxCommonTraversal;
 
 // A named part of a character's graph that an appearance may replace with a graph of its
 // own while it is drawn (the draw traversal looks the segment's name up among the
@@ -40,6 +43,10 @@ public:
     // A file whose two override lists differ in length or whose names are out of order is
     // put right (with a warning): short lists are padded, the pairs sorted.
     void postFileRead() override;
+
+    // Draws the attached graphs with the segment overrides in force for the duration.
+    // Skins are drawn by the character that owns the appearance.
+    OX_TRAVERSAL_RETURN traverse(oxCommonTraversal* t);
 
 protected:
     oxAppearance() = default;
