@@ -18,6 +18,18 @@ int oxStringKey::compare(const oxPropertyKey* other) const
     return _value.compare(static_cast<const oxStringKey*>(other)->_value);
 }
 
+oxSmartPointer<oxProperty> oxProperty::makeText(const char* key, const char* value)
+{
+    oxSmartPointer<oxStringKey> k = oxStringKey::_instantiateRef();
+    k->setValue(key);
+    oxSmartPointer<oxStringValue> v = oxStringValue::_instantiateRef();
+    v->setValue(value);
+    oxSmartPointer<oxProperty> p = oxProperty::_instantiateRef();
+    p->setKey(k);
+    p->setValue(v);
+    return p;
+}
+
 void oxProperty::arkRegisterInitialize(oxFields<oxProperty>& f)
 {
     f.add(OX_FIELD(key));

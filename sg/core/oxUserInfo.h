@@ -62,6 +62,8 @@ public:
     oxPropertyValue* getValue() const { return _value; }
     void setKey(oxPropertyKey* key) { _key = key; }
     void setValue(oxPropertyValue* value) { _value = value; }
+    // The common case in one call: a text key with a text value.
+    static oxSmartPointer<oxProperty> makeText(const char* key, const char* value);
 
 protected:
     oxProperty() = default;

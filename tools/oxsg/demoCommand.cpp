@@ -16,26 +16,14 @@ oxSmartPointer<oxGroup> makeGroup(const char* name)
     return g;
 }
 
-oxSmartPointer<oxProperty> makeProperty(const char* key, const char* value)
-{
-    oxSmartPointer<oxStringKey> k = oxStringKey::_instantiateRef();
-    k->setValue(key);
-    oxSmartPointer<oxStringValue> v = oxStringValue::_instantiateRef();
-    v->setValue(value);
-    oxSmartPointer<oxProperty> p = oxProperty::_instantiateRef();
-    p->setKey(k);
-    p->setValue(v);
-    return p;
-}
-
 // A small scene: a ground and a row of instanced crates under a keyed information node.
 oxSmartPointer<oxGroup> buildDemo()
 {
     oxSmartPointer<oxGroup> root = makeGroup("scene");
     oxSmartPointer<oxHashedUserInfo> info = oxHashedUserInfo::_instantiateRef();
     info->setName("level");
-    info->insertProperty(makeProperty("author", "OXSg"));
-    info->insertProperty(makeProperty("music", "calm.ogg"));
+    info->insertProperty(oxProperty::makeText("author", "OXSg"));
+    info->insertProperty(oxProperty::makeText("music", "calm.ogg"));
     root->appendChild(info);
 
     oxSmartPointer<oxNode> ground = oxNode::_instantiateRef();

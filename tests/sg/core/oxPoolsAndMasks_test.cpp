@@ -108,18 +108,6 @@ TEST(BitMask, WordsGrowClearedAndBitsMove)
 }
 
 namespace {
-oxSmartPointer<oxProperty> makeProperty(const char* key, const char* value)
-{
-    oxSmartPointer<oxStringKey> k = oxStringKey::_instantiateRef();
-    k->setValue(key);
-    oxSmartPointer<oxStringValue> v = oxStringValue::_instantiateRef();
-    v->setValue(value);
-    oxSmartPointer<oxProperty> p = oxProperty::_instantiateRef();
-    p->setKey(k);
-    p->setValue(v);
-    return p;
-}
-
 oxSmartPointer<oxStringKey> key(const char* text)
 {
     oxSmartPointer<oxStringKey> k = oxStringKey::_instantiateRef();
@@ -136,10 +124,10 @@ const char* valueOf(oxProperty* p)
 TEST(UserInfo, SimpleKeepsOrderAndDuplicates)
 {
     oxSmartPointer<oxSimpleUserInfo> info = oxSimpleUserInfo::_instantiateRef();
-    EXPECT_EQ(info->insertProperty(makeProperty("b", "1")), kSuccess);
-    EXPECT_EQ(info->insertProperty(makeProperty("a", "2")), kSuccess);
-    EXPECT_EQ(info->insertProperty(makeProperty("b", "3")), kSuccess);
-    EXPECT_EQ(info->insertProperty(0, makeProperty("c", "4")), kSuccess);
+    EXPECT_EQ(info->insertProperty(oxProperty::makeText("b", "1")), kSuccess);
+    EXPECT_EQ(info->insertProperty(oxProperty::makeText("a", "2")), kSuccess);
+    EXPECT_EQ(info->insertProperty(oxProperty::makeText("b", "3")), kSuccess);
+    EXPECT_EQ(info->insertProperty(0, oxProperty::makeText("c", "4")), kSuccess);
     EXPECT_EQ(info->insertProperty(nullptr), kFailure);
     EXPECT_EQ(info->getPropertyCount(), 4);
     EXPECT_STREQ(valueOf(info->getProperty(key("b"))), "1");
@@ -155,8 +143,8 @@ TEST(UserInfo, HashedKeepsOneSortedPropertyPerKey)
 {
     oxSmartPointer<oxHashedUserInfo> info = oxHashedUserInfo::_instantiateRef();
     for (const char* k : {"m", "c", "x", "a", "q"})
-        EXPECT_EQ(info->insertProperty(makeProperty(k, k)), kSuccess);
-    EXPECT_EQ(info->insertProperty(makeProperty("c", "again")), kFailure);
+        EXPECT_EQ(info->insertProperty(oxProperty::makeText(k, k)), kSuccess);
+    EXPECT_EQ(info->insertProperty(oxProperty::makeText("c", "again")), kFailure);
     ASSERT_EQ(info->getPropertyCount(), 5);
     std::string order;
     for (int i = 0; i < 5; ++i)
