@@ -27,9 +27,12 @@ fuzz-deps:
 $(BUILD)/build.ninja: | deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
+# The demonstration scene drawn through OpenGL (headless; Mesa's software rasteriser when
+# the machine has no GPU) into demo.png.
 demo: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target oxsg
-	./$(BUILD)/tools/oxsg demo
+	./$(BUILD)/tools/oxsg render --demo -o demo.png
+	@echo "wrote demo.png"
 
 test: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)

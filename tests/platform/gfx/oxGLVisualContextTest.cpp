@@ -20,6 +20,7 @@
 using namespace Kel::Attrs;
 using namespace Kel::Gfx;
 using Kel::Core::oxSmartPointer;
+using Kel::Gfx::TestUtil::matchesGolden;
 using Kel::Gfx::TestUtil::WarningCatcher;
 using Kel::Math::oxVec2f;
 
@@ -210,40 +211,17 @@ protected:
         return image;
     }
 
-    // Compares the frame with tests/data/gfx/NAME.png: every channel within 2, and at most
-    // a few pixels differing at all. Returns the frame for checks of its own.
+    // Compares the frame with tests/data/gfx/NAME.png and returns it for checks of its own.
     oxSmartPointer<oxImage> expectGolden(const char* name)
     {
         EXPECT_EQ(vc->takeGLError(), 0u) << "OpenGL flagged an error drawing " << name;
         oxSmartPointer<oxImage> frame = read();
-        std::string path = std::string(OXSG_TEST_DATA_DIR) + "/gfx/" + name + ".png";
-        if (std::getenv("OXSG_UPDATE_GOLDEN")) {
-            EXPECT_TRUE(frame->writePNG(path.c_str()));
+        EXPECT_EQ(frame->getWidth(), kSize);
+        bool updated = false;
+        const std::string path = std::string(OXSG_TEST_DATA_DIR) + "/gfx/" + name + ".png";
+        EXPECT_TRUE(matchesGolden(frame, path, &updated)) << name;
+        if (updated)
             _updated += path + " ";
-            return frame;
-        }
-        oxSmartPointer<oxImage> golden = make<oxImage>();
-        if (!golden->readPNG(path.c_str())) {
-            ADD_FAILURE() << "no reference image " << path << " (OXSG_UPDATE_GOLDEN=1 draws it)";
-            return frame;
-        }
-        EXPECT_EQ(golden->getWidth(), kSize);
-        EXPECT_EQ(golden->getHeight(), kSize);
-        golden->setFormat(OX_GFX_PIXEL_RGBA8);
-        int differing = 0, worst = 0;
-        for (int y = 0; y < kSize && golden->getWidth() == kSize && golden->getHeight() == kSize; ++y)
-            for (int x = 0; x < kSize; ++x) {
-                Rgba a = pixel(frame, x, y), b = pixel(golden, x, y);
-                int d = std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b), std::abs(a.a - b.a)});
-                differing += d > 0;
-                worst = std::max(worst, d);
-            }
-        if (worst > 2 || differing > kSize * kSize / 100) {
-            std::string actual = ::testing::TempDir() + name + ".actual.png";
-            frame->writePNG(actual.c_str());
-            ADD_FAILURE() << name << ": " << differing << " pixels differ from " << path << ", by up to " << worst
-                          << "; the frame is in " << actual;
-        }
         return frame;
     }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include <algorithm>
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -6,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/core/oxOutput.h"
+#include "platform/gfx/oxImage.h"
 #include "platform/gfx/oxIndexArray.h"
 
 namespace Kel::Gfx::TestUtil {
@@ -50,6 +53,46 @@ inline Core::oxSmartPointer<oxIndexArray> makeIndices(std::initializer_list<uint
     for (uint16_t i : values)
         indices->append(i);
     return indices;
+}
+
+// Compares a frame with the reference image at `path`: the same size, every channel within
+// 2 and at most 1% of the pixels differing at all (the software rasteriser is deterministic;
+// the slack is for its versions). With OXSG_UPDATE_GOLDEN set the frame becomes the
+// reference instead and `*updated` says so. A failing frame is written beside the test's
+// temporary files for a look.
+inline ::testing::AssertionResult matchesGolden(const oxImage* frame, const std::string& path, bool* updated = nullptr)
+{
+    if (std::getenv("OXSG_UPDATE_GOLDEN")) {
+        if (updated)
+            *updated = true;
+        return frame->writePNG(path.c_str()) ? ::testing::AssertionSuccess()
+                                             : ::testing::AssertionFailure() << "cannot write " << path;
+    }
+    Core::oxSmartPointer<oxImage> golden = oxImage::_instantiateRef();
+    if (!golden->readPNG(path.c_str()))
+        return ::testing::AssertionFailure() << "no reference image " << path << " (OXSG_UPDATE_GOLDEN=1 draws it)";
+    const int width = frame->getWidth(), height = frame->getHeight();
+    if (golden->getWidth() != width || golden->getHeight() != height)
+        return ::testing::AssertionFailure() << path << " is " << golden->getWidth() << "x" << golden->getHeight()
+                                             << ", the frame " << width << "x" << height;
+    golden->setFormat(OX_GFX_PIXEL_RGBA8);
+    int differing = 0, worst = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint32_t a = frame->getColor(x, y), b = golden->getColor(x, y);
+            int d = 0;
+            for (int shift = 0; shift < 32; shift += 8)
+                d = std::max(d, std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)));
+            differing += d > 0;
+            worst = std::max(worst, d);
+        }
+    if (worst <= 2 && differing <= width * height / 100)
+        return ::testing::AssertionSuccess();
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    const std::string actual = ::testing::TempDir() + name + ".actual.png";
+    frame->writePNG(actual.c_str());
+    return ::testing::AssertionFailure() << differing << " pixels differ from " << path << ", by up to " << worst
+                                         << "; the frame is in " << actual;
 }
 
 } // namespace Kel::Gfx::TestUtil

@@ -182,8 +182,9 @@ void runWalks(bool withHysteresis, uint32_t seed)
             // distance is inside that choice's band, or the node was choosing afresh.
             ASSERT_TRUE(expected == model.lastBelow(d2) || model.inBand(expected, d2) || model.floored()) << where;
             // Without hysteresis the band is exactly the range's own interval.
-            if (!withHysteresis && !model.floored())
+            if (!withHysteresis && !model.floored()) {
                 ASSERT_EQ(expected, model.lastBelow(d2)) << where;
+            }
             (expected == previous ? kept : changed)++;
             previous = expected;
         }

@@ -1,0 +1,234 @@
+// oxsg render: draws a scene file, or the demonstration scene, through the OpenGL device and
+// writes the frames as PNG images.
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/attrs/OXAttrs.h"
+#include "platform/core/oxCoreLibrary.h"
+#include "platform/gfx/oxGLVisualContext.h"
+#include "platform/gfx/oxRecordingVisualContext.h"
+#include "sg/OXSg.h"
+#include "tools/oxsg/demoScene.h"
+#include "tools/oxsg/oxsgCommand.h"
+#include "tools/oxsg/sceneView.h"
+
+namespace {
+
+using namespace Kel::Core;
+using namespace Kel::Sg;
+using namespace Kel::Gfx;
+
+const char* const kUsage =
+    "usage: oxsg render (FILE.oxb | --demo) [--size WxH] [--time SECONDS | --frames N --fps F] "
+    "[--trace FILE] -o OUT.png";
+
+struct Options {
+    const char* scene = nullptr;
+    bool demo = false;
+    int width = 1024, height = 768;
+    double time = 0;
+    bool timeGiven = false;
+    long frames = 0;  // 0: one frame at `time`
+    double fps = 0;
+    const char* trace = nullptr;
+    const char* output = nullptr;
+};
+
+// The one error line of the command; always returns `status`.
+int fail(int status, const std::string& message)
+{
+    std::fprintf(stderr, "oxsg render: %s\n", message.c_str());
+    return status;
+}
+
+bool parseNumber(const char* text, double& out)
+{
+    char* end = nullptr;
+    errno = 0;
+    out = std::strtod(text, &end);
+    return end != text && *end == '\0' && errno == 0 && std::isfinite(out);
+}
+
+// An empty string when the options are good, else what is wrong with them.
+std::string parse(int argc, char** argv, Options& o)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool takesValue = arg == "--size" || arg == "--time" || arg == "--frames" || arg == "--fps" ||
+                                arg == "--trace" || arg == "-o";
+        if (takesValue && i + 1 >= argc)
+            return arg + " needs a value";
+        const char* value = takesValue ? argv[++i] : nullptr;
+        double number = 0;
+        if (arg == "--demo") {
+            o.demo = true;
+        } else if (arg == "--size") {
+            char tail = 0;
+            if (std::sscanf(value, "%dx%d%c", &o.width, &o.height, &tail) != 2 || o.width < 1 || o.height < 1 ||
+                o.width > 16384 || o.height > 16384)
+                return std::string("bad size '") + value + "' (WIDTHxHEIGHT, 1 to 16384 each)";
+        } else if (arg == "--time") {
+            if (!parseNumber(value, o.time) || o.time < 0 || o.time > 1e9)
+                return std::string("bad time '") + value + "' (seconds, not negative)";
+            o.timeGiven = true;
+        } else if (arg == "--frames") {
+            if (!parseNumber(value, number) || number < 1 || number > 100000 || number != std::floor(number))
+                return std::string("bad frame count '") + value + "' (1 to 100000)";
+            o.frames = long(number);
+        } else if (arg == "--fps") {
+            if (!parseNumber(value, o.fps) || o.fps <= 0 || o.fps > 10000)
+                return std::string("bad frame rate '") + value + "' (frames per second, above 0)";
+        } else if (arg == "--trace") {
+            o.trace = value;
+        } else if (arg == "-o") {
+            o.output = value;
+        } else if (arg[0] == '-') {
+            return "unknown option '" + arg + "'";
+        } else if (o.scene) {
+            return "more than one scene file";
+        } else {
+            o.scene = argv[i];
+        }
+    }
+    if (!o.scene == !o.demo)
+        return "give a scene file or --demo";
+    if (!o.output)
+        return "no output image (-o OUT.png)";
+    if ((o.frames > 0) != (o.fps > 0))
+        return "--frames and --fps go together";
+    if (o.frames > 0 && o.timeGiven)
+        return "--time is for one frame; --frames N --fps F start at time 0";
+    return {};
+}
+
+// Keeps the library's warnings while it lives, so that a failure is told in one line with
+// its reason.
+class WarningScope {
+public:
+    WarningScope() : _previous(oxSetWarningHandler(&collect)) { messages().clear(); }
+    ~WarningScope() { oxSetWarningHandler(_previous); }
+    WarningScope(const WarningScope&) = delete;
+    WarningScope& operator=(const WarningScope&) = delete;
+
+    static const std::vector<std::string>& get() { return messages(); }
+    static std::string last() { return messages().empty() ? std::string("no reason given") : messages().back(); }
+
+private:
+    static std::vector<std::string>& messages()
+    {
+        static std::vector<std::string> list;
+        return list;
+    }
+    static void collect(const char* message) { messages().push_back(message); }
+
+    oxWarningHandler _previous;
+};
+
+// The graphs of a scene file under one group; null with `error` set when it holds none.
+oxSmartPointer<oxNode> readScene(const char* path, std::string& error)
+{
+    WarningScope warnings;
+    oxOXBReader reader;
+    if (reader.readFile(path) != kSuccess) {
+        error = reader.getError();
+        return nullptr;
+    }
+    for (const std::string& note : warnings.get())
+        std::fprintf(stderr, "oxsg render: note: %s\n", note.c_str());
+    std::vector<oxNode*> roots;
+    for (uint32_t n = 1; n <= reader.getObjectCount(); ++n) {
+        oxNode* node = oxNode::dynamicCast(reader.getObject(n));
+        if (node && node->getParentCount() == 0)
+            roots.push_back(node);
+    }
+    if (roots.empty()) {
+        error = std::string(path) + ": the file holds no scene-graph node";
+        return nullptr;
+    }
+    if (roots.size() == 1)
+        return roots[0];
+    oxSmartPointer<oxGroup> all = oxGroup::_instantiateRef();
+    for (oxNode* node : roots)
+        all->appendChild(node);
+    return all;
+}
+
+// OUT.png for one frame; OUT-0000.png, OUT-0001.png ... for a sequence.
+std::string numbered(const char* path, long frame, long frames)
+{
+    if (frames <= 0)
+        return path;
+    std::string p = path;
+    const size_t dot = p.rfind('.'), slash = p.rfind('/');
+    const size_t at = dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : p.size();
+    char number[24];
+    std::snprintf(number, sizeof number, "-%04ld", frame);
+    return p.substr(0, at) + number + p.substr(at);
+}
+
+int runRender(int argc, char** argv)
+{
+    Options o;
+    if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+        std::printf("%s\n", kUsage);
+        return 0;
+    }
+    if (const std::string problem = parse(argc, argv, o); !problem.empty())
+        return fail(2, problem + " (" + kUsage + ")");
+
+    Kel::libOXCore_arkRegister();
+    Kel::Sg::oxArkRegisterForOXBFiles();
+    std::string error;
+    oxSmartPointer<oxNode> root = o.demo ? oxSmartPointer<oxNode>(oxsg::buildDemoScene()) : readScene(o.scene, error);
+    if (!root)
+        return fail(1, error);
+
+    WarningScope warnings;
+    oxSmartPointer<oxGLVisualContext> vc = oxGLVisualContext::create(o.width, o.height);
+    if (!vc)
+        return fail(3, "no OpenGL device: " + warnings.last());
+
+    oxSmartPointer<oxCommonTraversal> draw = oxCommonTraversal::_instantiateRef();
+    draw->setVisualContext(vc);
+    draw->getSorter()->setMode(oxSorter::SORT_OPAQUE_TEXTURE | oxSorter::SORT_TRANSPARENT_DISTANCE);
+    oxsg::viewScene(root, float(o.width) / float(o.height), draw);
+
+    oxSmartPointer<oxImage> image = oxImage::_instantiateRef();
+    const long count = o.frames > 0 ? o.frames : 1;
+    for (long f = 0; f < count; ++f) {
+        const double seconds = o.frames > 0 ? double(f) / o.fps : o.time;
+        oxDisplayListAttr* frame = oxsg::drawFrame(root, draw, vc, int64_t(std::llround(seconds * 1e9)));
+        const std::string path = numbered(o.output, f, o.frames);
+        if (!vc->readPixels(0, 0, o.width, o.height, image) || !image->writePNG(path.c_str()))
+            return fail(1, "cannot write " + path + ": " + warnings.last());
+        if (o.trace) {
+            oxSmartPointer<oxRecordingVisualContext> recorder = oxRecordingVisualContext::_instantiateRef();
+            frame->apply(recorder);
+            const std::string tracePath = numbered(o.trace, f, o.frames);
+            std::ofstream out(tracePath);
+            if (!(out << recorder->getTrace()) || !out.flush())
+                return fail(1, "cannot write " + tracePath);
+        }
+        if (o.frames > 0)
+            std::fprintf(stderr, "\roxsg render: frame %ld/%ld at %.3f s -> %s", f + 1, count, seconds, path.c_str());
+    }
+    if (o.frames > 0)
+        std::fprintf(stderr, "\n");
+    if (const uint32_t glError = vc->takeGLError()) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%04x", unsigned(glError));
+        return fail(1, std::string("OpenGL reported error ") + code);
+    }
+    return 0;
+}
+
+} // namespace
+
+OXSG_COMMAND(render, "render (FILE.oxb|--demo) [options] -o OUT.png",
+             "draw a scene through OpenGL into PNG images (--help for options)", runRender)
