@@ -201,21 +201,29 @@ int runRender(int argc, char** argv)
 
     oxSmartPointer<oxImage> image = oxImage::_instantiateRef();
     const long count = o.frames > 0 ? o.frames : 1;
+    // A failure ends the progress line before its own line.
+    bool progressShown = false;
+    const auto failInSequence = [&](const std::string& message) {
+        if (progressShown)
+            std::fputc('\n', stderr);
+        return fail(1, message);
+    };
     for (long f = 0; f < count; ++f) {
         const double seconds = o.frames > 0 ? double(f) / o.fps : o.time;
         oxDisplayListAttr* frame = oxsg::drawFrame(root, draw, vc, int64_t(std::llround(seconds * 1e9)));
         const std::string path = numbered(o.output, f, o.frames);
         if (!vc->readPixels(0, 0, o.width, o.height, image) || !image->writePNG(path.c_str()))
-            return fail(1, "cannot write " + path + ": " + warnings.last());
+            return failInSequence("cannot write " + path + ": " + warnings.last());
         if (o.trace) {
             oxSmartPointer<oxRecordingVisualContext> recorder = oxRecordingVisualContext::_instantiateRef();
             frame->apply(recorder);
             const std::string tracePath = numbered(o.trace, f, o.frames);
             std::ofstream out(tracePath);
             if (!(out << recorder->getTrace()) || !out.flush())
-                return fail(1, "cannot write " + tracePath);
+                return failInSequence("cannot write " + tracePath);
         }
-        if (o.frames > 0)
+        progressShown = o.frames > 0;
+        if (progressShown)
             std::fprintf(stderr, "\roxsg render: frame %ld/%ld at %.3f s -> %s", f + 1, count, seconds, path.c_str());
     }
     if (o.frames > 0)
