@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #include "platform/core/oxObject.h"
@@ -55,6 +56,9 @@ public:
 protected:
     explicit oxDataList(int elementSize) : _elementSize(elementSize) {}
     ~oxDataList() override;
+    // Room for one more element, counted but not yet written; null when the list must grow
+    // first. Lets typed appends in per-frame loops skip the general insert.
+    void* appendInPlace() { return _count < _capacity ? _data + size_t(_count++) * _elementSize : nullptr; }
 
 private:
     uint8_t* _data = nullptr;
@@ -76,7 +80,14 @@ public:
     const T& operator[](int index) const { return data()[index]; }
     const T& get(int index) const { return data()[index]; }
     void set(int index, const T& value) { data()[index] = value; }
-    int append(const T& value) { return appendRaw(&value); }
+    int append(const T& value)
+    {
+        if (void* slot = appendInPlace()) {
+            std::memcpy(slot, &value, sizeof(T));
+            return getCount() - 1;
+        }
+        return appendRaw(&value);
+    }
     bool insert(int index, const T& value) { return insertRaw(index, &value); }
     int find(const T& value) const { return findRaw(&value); }
     T* data() { return static_cast<T*>(getData()); }
