@@ -37,28 +37,27 @@ float distanceKey(const oxRenderPackage* p)
     return std::isnan(d) ? -INFINITY : d;
 }
 
-// Orders of package indices into one list.
-auto byTexture(const oxRenderPackageList* packages)
+using SortKey = oxSorter::SortKey;
+
+// Orders of sort keys. They compare the keys copied out of the packages, so a sort reads
+// one contiguous array instead of two packages per comparison.
+bool byTexture(const SortKey& a, const SortKey& b)
 {
-    return [packages](int32_t a, int32_t b) { return textureKey(packages->get(a)) < textureKey(packages->get(b)); };
+    return a.texture < b.texture;
 }
 
-auto farthestFirst(const oxRenderPackageList* packages)
+bool farthestFirst(const SortKey& a, const SortKey& b)
 {
-    return [packages](int32_t a, int32_t b) { return distanceKey(packages->get(a)) > distanceKey(packages->get(b)); };
+    return a.distance > b.distance;
 }
 
 // Texture first, then nearer first: state changes stay grouped by texture, and within a
 // texture the nearest geometry fills the depth buffer first.
-auto byTextureThenNearest(const oxRenderPackageList* packages)
+bool byTextureThenNearest(const SortKey& a, const SortKey& b)
 {
-    return [packages](int32_t a, int32_t b) {
-        const oxRenderPackage* pa = packages->get(a);
-        const oxRenderPackage* pb = packages->get(b);
-        if (textureKey(pa) != textureKey(pb))
-            return textureKey(pa) < textureKey(pb);
-        return distanceKey(pa) < distanceKey(pb);
-    };
+    if (a.texture != b.texture)
+        return a.texture < b.texture;
+    return a.distance < b.distance;
 }
 
 void fillIdentityOrder(oxIntList* order, int n)
@@ -71,8 +70,8 @@ void fillIdentityOrder(oxIntList* order, int n)
 // For a draw order kept from the last frame: a steady scene is sorted already and costs one
 // pass. Each pass starts one place before the first exchange of the pass before it, where
 // the earliest misplaced entry may have to move further down.
-template <class Before>
-void adaptiveBubbleSort(int32_t* a, int n, Before before)
+template <class T, class Before>
+void adaptiveBubbleSort(T* a, int n, Before before)
 {
     int start = 1;
     for (;;) {
@@ -92,8 +91,8 @@ void adaptiveBubbleSort(int32_t* a, int n, Before before)
 
 // For a fresh order: quicksort over [lo, hi] with the median of the first, middle and last
 // entries as pivot. It recurses into the smaller part only, so the stack stays shallow.
-template <class Before>
-void medianQuickSort(int32_t* a, int lo, int hi, Before before)
+template <class T, class Before>
+void medianQuickSort(T* a, int lo, int hi, Before before)
 {
     while (hi - lo >= 2) {
         int mid = lo + (hi - lo) / 2;
@@ -104,7 +103,7 @@ void medianQuickSort(int32_t* a, int lo, int hi, Before before)
             if (before(a[mid], a[lo]))
                 std::swap(a[lo], a[mid]);
         }
-        const int32_t pivot = a[mid];
+        const T pivot = a[mid];
         int i = lo, j = hi;
         while (i <= j) {
             while (before(a[i], pivot))
@@ -126,16 +125,36 @@ void medianQuickSort(int32_t* a, int lo, int hi, Before before)
         std::swap(a[lo], a[hi]);
 }
 
-template <class Before>
-void sortOrder(oxIntList* order, bool orderKept, Before before)
+enum class SortAlgorithm { Adaptive, Quick, Standard };
+
+// Sorts `order` (indices into `packages`) through a copy of the keys. The algorithms make
+// the same comparisons with the same outcomes as on the bare indices, so the order they
+// leave is the one a sort of the indices would.
+void sortOrder(oxIntList* order, const oxRenderPackageList* packages, std::vector<SortKey>& keys,
+               SortAlgorithm algorithm, bool (*before)(const SortKey&, const SortKey&))
 {
     const int n = order->getCount();
     if (n < 2)
         return;
-    if (orderKept)
-        adaptiveBubbleSort(order->data(), n, before);
-    else
-        medianQuickSort(order->data(), 0, n - 1, before);
+    keys.resize(size_t(n));
+    const int32_t* indices = order->data();
+    for (int i = 0; i < n; ++i) {
+        const oxRenderPackage* p = packages->get(indices[i]);
+        keys[size_t(i)] = SortKey{textureKey(p), distanceKey(p), indices[i]};
+    }
+    switch (algorithm) {
+    case SortAlgorithm::Adaptive: adaptiveBubbleSort(keys.data(), n, before); break;
+    case SortAlgorithm::Quick: medianQuickSort(keys.data(), 0, n - 1, before); break;
+    case SortAlgorithm::Standard: std::sort(keys.begin(), keys.end(), before); break;
+    }
+    int32_t* out = order->data();
+    for (int i = 0; i < n; ++i)
+        out[i] = keys[size_t(i)].index;
+}
+
+SortAlgorithm keptOrFresh(bool orderKept)
+{
+    return orderKept ? SortAlgorithm::Adaptive : SortAlgorithm::Quick;
 }
 
 bool isGeometry(const oxAttr* attr)
@@ -450,20 +469,20 @@ void oxSorter::sortOpaquePackages(bool orderKept)
 {
     oxIntList* order = _opaquePackageIndices;
     if (_mode & SORT_OPAQUE_TEXTURE)
-        sortOrder(order, orderKept, byTexture(_opaquePackages));
+        sortOrder(order, _opaquePackages, _sortKeys, keptOrFresh(orderKept), byTexture);
     else if (_mode & SORT_OPAQUE_DISTANCE_FTB) // farthest first, whatever the name says
-        std::sort(order->begin(), order->end(), farthestFirst(_opaquePackages));
+        sortOrder(order, _opaquePackages, _sortKeys, SortAlgorithm::Standard, farthestFirst);
     else if (_mode & SORT_OPAQUE_TEXTURE_DISTANCE_FTB)
-        sortOrder(order, orderKept, byTextureThenNearest(_opaquePackages));
+        sortOrder(order, _opaquePackages, _sortKeys, keptOrFresh(orderKept), byTextureThenNearest);
 }
 
 void oxSorter::sortTransparentPackages(oxAttrStackManager* manager)
 {
     oxIntList* order = _transpPackageIndices;
     if (_mode & SORT_TRANSPARENT_DISTANCE)
-        std::sort(order->begin(), order->end(), farthestFirst(_transpPackages));
+        sortOrder(order, _transpPackages, _sortKeys, SortAlgorithm::Standard, farthestFirst);
     else if (_mode & SORT_TRANSPARENT_TEXTURE)
-        sortOrder(order, false, byTexture(_transpPackages));
+        sortOrder(order, _transpPackages, _sortKeys, SortAlgorithm::Quick, byTexture);
     else if (_mode & SORT_TRANSPARENT_CUSTOM)
         customSortTransparentPackages(manager);
 }
@@ -524,6 +543,49 @@ void oxSorter::separateFrontAndBack(oxAttrStackManager* manager)
     tmp->setCount(0);
 }
 
+namespace {
+
+constexpr int kPrefetchPackage = 12;
+constexpr int kPrefetchLists = 8;
+constexpr int kPrefetchContents = 4;
+
+void prefetchObject(const void* object)
+{
+    __builtin_prefetch(object);
+    __builtin_prefetch(static_cast<const char*>(object) + 64);
+}
+
+void prefetchPackage(const oxRenderPackage* package)
+{
+    if (package)
+        prefetchObject(package);
+}
+
+void prefetchPackageLists(const oxRenderPackage* package)
+{
+    if (!package)
+        return;
+    __builtin_prefetch(package->getStateAttrs());
+    __builtin_prefetch(package->getGeometryAttrs());
+    __builtin_prefetch(package->getSubPackages());
+}
+
+// Reading an entry brings the list's array in; the state attributes themselves are
+// fetched too (the model-view of every leaf is an attribute of its own).
+void prefetchPackageContents(const oxRenderPackage* package)
+{
+    if (!package)
+        return;
+    const oxNonRefCountedAttrList* state = package->getStateAttrs();
+    for (int i = 0; state && i < state->getCount(); ++i)
+        __builtin_prefetch(state->get(i));
+    const oxNonRefCountedAttrList* geometry = package->getGeometryAttrs();
+    if (geometry && geometry->getCount())
+        __builtin_prefetch(geometry->get(0));
+}
+
+} // namespace
+
 void oxSorter::reducePackage(oxRenderPackage* package, oxNonRefCountedAttrList*& lastState, oxDisplayListAttr* output,
                              oxAttrStackManager* manager)
 {
@@ -574,8 +636,24 @@ void oxSorter::sequentialStateReduce(oxRenderPackageList* packages, oxIntList* o
     if (!packages || !order || !output || !manager)
         return;
     oxNonRefCountedAttrList* lastState = nullptr;
-    for (int32_t index : *order) {
-        oxRenderPackage* package = index >= 0 && index < packages->getCount() ? packages->get(index) : nullptr;
+    const int n = order->getCount();
+    const int32_t* indices = order->data();
+    const int packageCount = packages->getCount();
+    auto packageAt = [&](int k) -> oxRenderPackage* {
+        const int32_t index = indices[k];
+        return index >= 0 && index < packageCount ? packages->get(index) : nullptr;
+    };
+    for (int k = 0; k < n; ++k) {
+        // Packages lie apart in memory and a sorted order visits them out of turn: each
+        // stage fetches what the reduction of a later package reads first, the package
+        // furthest ahead, then its lists, then what the lists hold.
+        if (k + kPrefetchPackage < n)
+            prefetchPackage(packageAt(k + kPrefetchPackage));
+        if (k + kPrefetchLists < n)
+            prefetchPackageLists(packageAt(k + kPrefetchLists));
+        if (k + kPrefetchContents < n)
+            prefetchPackageContents(packageAt(k + kPrefetchContents));
+        oxRenderPackage* package = packageAt(k);
         if (!package)
             continue;
         if (!package->isCompound()) {

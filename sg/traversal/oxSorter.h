@@ -1,4 +1,7 @@
 #pragma once
+#include <cstdint>
+#include <vector>
+
 #include "platform/attrs/oxDisplayListAttr.h"
 #include "platform/attrs/oxStateAttrs.h"
 #include "sg/nodes/oxLightSet.h"
@@ -108,6 +111,13 @@ public:
     // A sorter read from a file starts a fresh frame with its settings.
     void postFileRead() override;
 
+    // What a sort orders one package by, copied out of it for the sort.
+    struct SortKey {
+        uintptr_t texture;
+        float distance;
+        int32_t index;
+    };
+
 protected:
     oxSorter() = default;
     static void arkRegisterInitialize(oxFields<oxSorter>& f);
@@ -161,6 +171,8 @@ protected:
     bool _useZSort = false;
     bool _forceNoSeparate = false;
     bool _printOutputState = false;
+    // Run-time scratch of the sorts, not a field: it keeps its room from frame to frame.
+    std::vector<SortKey> _sortKeys;
 };
 
 } // namespace Kel::Sg
