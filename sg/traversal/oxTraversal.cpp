@@ -9,6 +9,20 @@ int oxTraversalFunctionList::setAll(oxTraversalFunction fn)
     return getCount();
 }
 
+namespace {
+
+constexpr int kPrefetchAhead = 2;
+
+// The first two cache lines of a node: its class (for the dispatch) and the fields a node
+// function reads first, such as a group's child list.
+inline void prefetchNode(const oxObject* node)
+{
+    __builtin_prefetch(node);
+    __builtin_prefetch(reinterpret_cast<const char*>(node) + 64);
+}
+
+} // namespace
+
 OX_TRAVERSAL_RETURN oxTraverseNode(oxTraversal*, oxObject*)
 {
     return OX_TRAVERSAL_CONTINUE;
@@ -21,6 +35,10 @@ OX_TRAVERSAL_RETURN oxTraverseGroup(oxTraversal* traversal, oxObject* object)
         return OX_TRAVERSAL_CONTINUE;
     const int count = children->getCount();
     for (int i = 0; i < count; ++i) {
+        // The children of a wide group lie apart in memory: the ones coming next are fetched
+        // while this one is walked, so that their turn does not start with a cache miss.
+        if (i + kPrefetchAhead < count)
+            prefetchNode(children->get(i + kPrefetchAhead));
         const OX_TRAVERSAL_RETURN r = traversal->dispatch(children->get(i));
         if (r == OX_TRAVERSAL_PRUNE)
             break;
