@@ -40,6 +40,8 @@ TEST(oxBox3f, EmptyBoxContainsAndTouchesNothing)
     b.empty();
     EXPECT_TRUE(b.isEmpty());
     EXPECT_EQ(b, oxBox3f());
+    b.transform(oxMatrix44f().makeTranslation({1, 2, 3}));
+    EXPECT_EQ(b, oxBox3f());
 }
 
 TEST(oxBox3f, ExtendingGrowsToTheTightBound)
@@ -75,18 +77,6 @@ TEST(oxBox3f, ContainmentAndOverlapIncludeTheBoundary)
     EXPECT_FALSE(b.intersects(oxBox3f({0, 0, 2.5f}, {2, 2, 3})));
 }
 
-TEST(oxBox3fTransform, RotationGrowsTheBoxToHoldTheTurnedCorners)
-{
-    oxBox3f b({-1, -1, -1}, {1, 1, 1});
-    oxMatrix44f m;
-    m.makeRotationZ(kPi / 4);
-    m.setTranslation({10, 0, 0});
-    b.transform(m);
-    const float r = std::sqrt(2.0f);
-    EXPECT_TRUE(near(b.min, oxVec3f(10 - r, -r, -1)));
-    EXPECT_TRUE(near(b.max, oxVec3f(10 + r, r, 1)));
-}
-
 TEST(oxBox3fTransform, MatchesTheBoxOfTheTransformedCorners)
 {
     Random rnd;
@@ -113,12 +103,4 @@ TEST(oxBox3fTransform, ProjectiveMatricesDivideEachCorner)
     EXPECT_NEAR(b.max.x, 1.0f, 1e-6f);
     EXPECT_NEAR(b.max.y, 1.0f, 1e-6f);
     EXPECT_NEAR(b.max.z, p.transformPoint({0, 0, -10}).z, 1e-6f);
-}
-
-TEST(oxBox3fTransform, EmptyStaysEmpty)
-{
-    oxBox3f e;
-    e.transform(oxMatrix44f().makeTranslation({1, 2, 3}));
-    EXPECT_TRUE(e.isEmpty());
-    EXPECT_EQ(e, oxBox3f());
 }

@@ -38,16 +38,6 @@ TEST(oxMatrix44fLayout, TranslationLivesInTheFourthRowOfContiguousStorage)
     EXPECT_FALSE(t.isIdentity());
 }
 
-TEST(oxMatrix44fLayout, RowAndColumnAccessorsAgree)
-{
-    oxMatrix44f m;
-    m.setRow(1, {1, 2, 3, 4});
-    m.setColumn(2, {9, 8, 7, 6});
-    EXPECT_EQ(m.getRow(1), oxVec4f(1, 2, 8, 4));
-    EXPECT_EQ(m.getColumn(2), oxVec4f(9, 8, 7, 6));
-    EXPECT_EQ(m.m[1][2], 8.0f);
-}
-
 TEST(oxMatrix44fTransform, RowVectorsComposeLeftToRight)
 {
     oxMatrix44f r;
@@ -74,7 +64,7 @@ TEST(oxMatrix44fTransform, MultiplyMayAliasItsOperands)
     EXPECT_EQ(m, a * a);
 }
 
-TEST(oxMatrix44fTransform, PointsTranslateVectorsDoNot)
+TEST(oxMatrix44fTransform, PointsTranslateVectorsDoNotAndWDivides)
 {
     oxMatrix44f m;
     m.makeScale({2, 3, 4});
@@ -82,15 +72,12 @@ TEST(oxMatrix44fTransform, PointsTranslateVectorsDoNot)
     EXPECT_EQ(m.transformPoint({1, 1, 1}), oxVec3f(3, 4, 5));
     EXPECT_EQ(m.transformVector({1, 1, 1}), oxVec3f(2, 3, 4));
     EXPECT_EQ(m.transform({1, 1, 1, 0}), oxVec4f(2, 3, 4, 0));
-}
 
-TEST(oxMatrix44fTransform, TransformPointDividesByW)
-{
-    oxMatrix44f m;
-    m.m[0][3] = 1.0f; // w = x + 1
-    EXPECT_EQ(m.transformPoint({1, 4, 6}), oxVec3f(0.5f, 2, 3));
+    oxMatrix44f w;
+    w.m[0][3] = 1.0f; // w = x + 1
+    EXPECT_EQ(w.transformPoint({1, 4, 6}), oxVec3f(0.5f, 2, 3));
     // w = 0: nothing finite to divide into, the homogeneous xyz is returned.
-    EXPECT_EQ(m.transformPoint({-1, 4, 6}), oxVec3f(-1, 4, 6));
+    EXPECT_EQ(w.transformPoint({-1, 4, 6}), oxVec3f(-1, 4, 6));
 }
 
 TEST(oxMatrix44fTransform, PreAndPostOperationsMatchMultiplication)
@@ -112,14 +99,6 @@ TEST(oxMatrix44fTransform, PreAndPostOperationsMatchMultiplication)
     oxMatrix44f p = randomProjective(rnd), q = p;
     q.postTranslate(t);
     EXPECT_TRUE(near(q, p * oxMatrix44f().makeTranslation(t), 1e-5f));
-}
-
-TEST(oxMatrix44fRotation, PositiveAnglesTurnCounterClockwise)
-{
-    oxMatrix44f r;
-    EXPECT_TRUE(near(r.makeRotationX(kHalfPi).transformVector({0, 1, 0}), oxVec3f(0, 0, 1)));
-    EXPECT_TRUE(near(r.makeRotationY(kHalfPi).transformVector({0, 0, 1}), oxVec3f(1, 0, 0)));
-    EXPECT_TRUE(near(r.makeRotationZ(kHalfPi).transformVector({1, 0, 0}), oxVec3f(0, 1, 0)));
 }
 
 TEST(oxMatrix44fRotation, AxisAngleAgreesWithPrincipalAxes)
@@ -155,7 +134,7 @@ TEST(oxMatrix44fRotation, FixesItsAxisAndPreservesLengthAndHandedness)
     }
 }
 
-TEST(oxMatrix44fInverse, InverseTimesMatrixIsIdentityForAffineMatrices)
+TEST(oxMatrix44fInverse, InverseTimesMatrixIsIdentity)
 {
     Random rnd;
     for (int i = 0; i < 100; ++i) {
@@ -168,11 +147,6 @@ TEST(oxMatrix44fInverse, InverseTimesMatrixIsIdentityForAffineMatrices)
         EXPECT_TRUE(near(aff, inv, 1e-4f));
         EXPECT_TRUE(aff.isAffine());
     }
-}
-
-TEST(oxMatrix44fInverse, InverseTimesMatrixIsIdentityForProjectiveMatrices)
-{
-    Random rnd;
     int tested = 0;
     for (int i = 0; i < 200; ++i) {
         const oxMatrix44f m = randomProjective(rnd);
@@ -189,6 +163,7 @@ TEST(oxMatrix44fInverse, InverseTimesMatrixIsIdentityForProjectiveMatrices)
 
     oxMatrix44f p;
     ASSERT_TRUE(p.perspective(60, 1.5f, 0.1f, 1000));
+    EXPECT_FALSE(p.isAffine());
     oxMatrix44f inv = p;
     ASSERT_TRUE(inv.invert());
     EXPECT_TRUE(near(p * inv, oxMatrix44f(), 1e-4f));
@@ -232,7 +207,7 @@ TEST(oxMatrix44fInverse, SingularityIsJudgedRelativeToScale)
     EXPECT_TRUE(near(inv, expected));
 }
 
-TEST(oxMatrix44fAlgebra, DeterminantIsMultiplicative)
+TEST(oxMatrix44fAlgebra, DeterminantIsMultiplicativeAndTransposeReversesProducts)
 {
     Random rnd;
     EXPECT_FLOAT_EQ(oxMatrix44f().makeScale({2, 3, -4}).determinant(), -24.0f);
@@ -240,28 +215,11 @@ TEST(oxMatrix44fAlgebra, DeterminantIsMultiplicative)
         const oxMatrix44f a = randomProjective(rnd), b = randomProjective(rnd);
         EXPECT_NEAR((a * b).determinant(), a.determinant() * b.determinant(), 1e-3f);
         EXPECT_NEAR(a.transposed().determinant(), a.determinant(), 1e-4f);
+        EXPECT_TRUE(near((a * b).transposed(), b.transposed() * a.transposed()));
     }
-}
-
-TEST(oxMatrix44fAlgebra, TransposeReversesProducts)
-{
-    Random rnd;
-    const oxMatrix44f a = randomProjective(rnd), b = randomProjective(rnd);
-    EXPECT_TRUE(near((a * b).transposed(), b.transposed() * a.transposed()));
-    oxMatrix44f c = a;
+    oxMatrix44f c = translation(1, 2, 3);
     c.transpose();
-    EXPECT_EQ(c.m[1][3], a.m[3][1]);
-    c.transpose();
-    EXPECT_EQ(c, a);
-}
-
-TEST(oxMatrix44fAlgebra, AffinityIsAboutTheFourthColumn)
-{
-    Random rnd;
-    EXPECT_TRUE(rnd.affine().isAffine());
-    oxMatrix44f p;
-    p.perspective(45, 1, 1, 10);
-    EXPECT_FALSE(p.isAffine());
+    EXPECT_EQ(c.getColumn(3), oxVec4f(1, 2, 3, 1));
 }
 
 TEST(oxMatrix44fView, LookAtPutsTheEyeAtTheOriginLookingDownMinusZ)
@@ -281,19 +239,9 @@ TEST(oxMatrix44fView, LookAtPutsTheEyeAtTheOriginLookingDownMinusZ)
         EXPECT_NEAR(upView.x, 0.0f, 1e-5f);
         EXPECT_GT(upView.y, 0.0f);
         EXPECT_NEAR(v.determinant(), 1.0f, 1e-4f);
+        const oxVec3f w = rnd.vec3();
+        EXPECT_NEAR(v.transformVector(w).length(), w.length(), 1e-4f);
     }
-}
-
-TEST(oxMatrix44fView, LookAtIsTheInverseOfTheCameraPlacement)
-{
-    // A camera at (0, 0, 5) looking at the origin with +Y up is a plain translation.
-    oxMatrix44f v;
-    ASSERT_TRUE(v.lookAt({0, 0, 5}, {0, 0, 0}, {0, 1, 0}));
-    EXPECT_TRUE(near(v, translation(0, 0, -5)));
-    // Looking along +X from the origin: the world's +X is the view's -Z, world -Z the view's +X.
-    ASSERT_TRUE(v.lookAt({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
-    EXPECT_TRUE(near(v.transformVector({1, 0, 0}), oxVec3f(0, 0, -1)));
-    EXPECT_TRUE(near(v.transformVector({0, 0, -1}), oxVec3f(-1, 0, 0)));
 }
 
 TEST(oxMatrix44fView, LookAtRefusesDegenerateInput)
@@ -320,15 +268,10 @@ TEST(oxMatrix44fProjection, PerspectiveMapsNearAndFarToMinusOneAndOne)
         EXPECT_NEAR(c.x, 1.0f, 1e-5f);
         EXPECT_NEAR(c.y, 1.0f, 1e-5f);
     }
-}
-
-TEST(oxMatrix44fProjection, SymmetricFrustumEqualsPerspective)
-{
-    const float n = 1.0f, f = 50.0f, h = n * std::tan(oxDegToRad(40.0f) / 2);
-    oxMatrix44f p, q;
-    ASSERT_TRUE(p.perspective(40, 1.25f, n, f));
-    ASSERT_TRUE(q.frustum(-1.25f * h, 1.25f * h, -h, h, n, f));
-    EXPECT_TRUE(near(p, q));
+    // The same volume as a symmetric frustum.
+    oxMatrix44f q;
+    ASSERT_TRUE(q.frustum(-aspect * h * n, aspect * h * n, -h * n, h * n, n, f));
+    EXPECT_TRUE(near(p, q, 1e-5f));
 }
 
 TEST(oxMatrix44fProjection, OffCentreFrustumMapsItsCornersToTheClipCube)

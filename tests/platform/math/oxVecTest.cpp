@@ -16,46 +16,15 @@ static_assert(std::is_trivially_copyable_v<oxVec3f> && sizeof(oxVec3f) == 3 * si
 static_assert(std::is_trivially_copyable_v<oxVec4f> && sizeof(oxVec4f) == 4 * sizeof(float));
 static_assert(oxVec3f(1, 2, 3)[2] == 3.0f, "indexing works in constant expressions");
 
-TEST(oxMathDefs, AngleConversionsRoundTrip)
+TEST(oxMathDefs, AnglesConvertAndIsEqualIsAbsoluteNearZeroAndRelativeAbove)
 {
     EXPECT_FLOAT_EQ(oxDegToRad(180.0f), kPi);
     EXPECT_FLOAT_EQ(oxRadToDeg(kHalfPi), 90.0f);
-    EXPECT_FLOAT_EQ(oxRadToDeg(oxDegToRad(37.5f)), 37.5f);
-}
-
-TEST(oxMathDefs, IsEqualIsAbsoluteNearZeroAndRelativeAbove)
-{
     EXPECT_TRUE(oxIsEqual(0.0f, 5e-7f, 1e-6f));
     EXPECT_FALSE(oxIsEqual(0.0f, 2e-6f, 1e-6f));
     EXPECT_TRUE(oxIsEqual(1e6f, 1e6f + 0.5f, 1e-6f));
     EXPECT_FALSE(oxIsEqual(1e6f, 1e6f + 4.0f, 1e-6f));
     EXPECT_FALSE(oxIsEqual(1.0f, -1.0f, 1e-6f));
-}
-
-TEST(oxVec, IndexingAliasesTheNamedMembers)
-{
-    oxVec4f v(1, 2, 3, 4);
-    v[0] = 10;
-    v[3] = 40;
-    EXPECT_EQ(v, oxVec4f(10, 2, 3, 40));
-    const oxVec2f w(5, 6);
-    EXPECT_EQ(w[1], 6.0f);
-    oxVec3f u;
-    u[1] = 7;
-    EXPECT_EQ(u, oxVec3f(0, 7, 0));
-}
-
-TEST(oxVec, ArithmeticIsComponentWise)
-{
-    const oxVec3f a(1, 2, 3), b(4, -5, 6);
-    EXPECT_EQ(a + b, oxVec3f(5, -3, 9));
-    EXPECT_EQ(a - b, oxVec3f(-3, 7, -3));
-    EXPECT_EQ(a * b, oxVec3f(4, -10, 18));
-    EXPECT_EQ(2.0f * a, a * 2.0f);
-    EXPECT_EQ(b / 2.0f, oxVec3f(2, -2.5f, 3));
-    EXPECT_EQ(-a, oxVec3f(-1, -2, -3));
-    EXPECT_NE(a, b);
-    EXPECT_EQ(oxVec4f(a, 1.0f).xyz(), a);
 }
 
 TEST(oxVec, CrossIsRightHandedAndOrthogonal)
@@ -75,45 +44,25 @@ TEST(oxVec, CrossIsRightHandedAndOrthogonal)
     }
 }
 
-TEST(oxVec, NormalizeReturnsOldLengthAndYieldsUnitLength)
+TEST(oxVec, NormalizeReturnsOldLengthAndLeavesZeroAlone)
 {
     oxVec3f v(3, 0, 4);
     EXPECT_FLOAT_EQ(v.normalize(), 5.0f);
     EXPECT_TRUE(near(v, oxVec3f(0.6f, 0, 0.8f)));
-
     oxVec4f w(1, 1, 1, 1);
     EXPECT_FLOAT_EQ(w.normalize(), 2.0f);
     EXPECT_FLOAT_EQ(w.length(), 1.0f);
-
     const oxVec2f u(-6, 8);
     EXPECT_FLOAT_EQ(u.normalized().length(), 1.0f);
-    EXPECT_EQ(u, oxVec2f(-6, 8));
-}
 
-TEST(oxVec, NormalizeLeavesZeroAlone)
-{
     oxVec3f z;
     EXPECT_EQ(z.normalize(), 0.0f);
     EXPECT_EQ(z, oxVec3f());
     EXPECT_EQ(oxVec4f().normalized(), oxVec4f());
-}
-
-TEST(oxVec, NormalizeHandlesTinyVectors)
-{
     // Its squared length is already denormal; a threshold on the length would refuse it.
-    oxVec3f v(1e-19f, 0, 0);
-    v.normalize();
-    EXPECT_TRUE(near(v, oxVec3f(1, 0, 0)));
-}
-
-TEST(oxVec, MinimizeAndMaximizePickPerComponent)
-{
-    const oxVec3f a(1, 5, -2), b(3, -1, -2);
-    EXPECT_EQ(minimize(a, b), oxVec3f(1, -1, -2));
-    EXPECT_EQ(maximize(a, b), oxVec3f(3, 5, -2));
-    oxVec4f c(0, 0, 0, 0);
-    c.maximize(oxVec4f(-1, 1, -1, 1));
-    EXPECT_EQ(c, oxVec4f(0, 1, 0, 1));
+    oxVec3f tiny(1e-19f, 0, 0);
+    tiny.normalize();
+    EXPECT_TRUE(near(tiny, oxVec3f(1, 0, 0)));
 }
 
 TEST(oxVec, LerpHitsEndpointsExactly)
