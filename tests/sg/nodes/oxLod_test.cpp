@@ -15,10 +15,7 @@ using namespace Kel::Sg;
 
 namespace {
 
-class LodTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { oxbtest::registerAll(); }
-};
+using LodTest = nodetest::Registered;
 
 // The selection as the rules describe it, kept apart from the node's search: a choice is
 // kept while the squared distance stays inside its band; otherwise the choice becomes the

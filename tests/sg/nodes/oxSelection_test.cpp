@@ -9,13 +9,11 @@
 #include "tests/sg/nodes/oxNodeTestSupport.h"
 
 using namespace Kel::Sg;
+using nodetest::translation;
 
 namespace {
 
-class SelectionTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { oxbtest::registerAll(); }
-};
+using SelectionTest = nodetest::Registered;
 
 std::vector<bool> bits(const oxSwitch& s)
 {
@@ -202,13 +200,6 @@ TEST_F(SelectionTest, TimeSwitchWithoutAUsableCycleShowsNothing)
 
 namespace {
 
-oxMatrix44f at(float x, float y, float z)
-{
-    oxMatrix44f m;
-    m.makeTranslation(oxVec3f(x, y, z));
-    return m;
-}
-
 oxVec3f row(const oxMatrix44f& m, int i)
 {
     return m.getRow(i).xyz();
@@ -237,11 +228,11 @@ TEST_F(SelectionTest, BillboardAboutUpTurnsItsZAxisToTheEye)
     const oxMatrix44f model;
     oxMatrix44f out;
 
-    oxMatrix44f eye = at(0, 0, 5);
+    oxMatrix44f eye = translation(0, 0, 5);
     bb->computeTransform(&out, &model, &eye);
     EXPECT_EQ(out, oxMatrix44f());
 
-    eye = at(5, 0, 0);
+    eye = translation(5, 0, 0);
     bb->computeTransform(&out, &model, &eye);
     EXPECT_TRUE(oxIsEqual(row(out, 0), oxVec3f(0, 0, -1)));
     EXPECT_TRUE(oxIsEqual(row(out, 1), oxVec3f(0, 1, 0)));
@@ -250,8 +241,8 @@ TEST_F(SelectionTest, BillboardAboutUpTurnsItsZAxisToTheEye)
 
     // The origin moves with the model matrix; the eye is seen from there.
     bb->setOrigin(oxVec3f(0, 0, 1));
-    const oxMatrix44f moved = at(3, 0, 0);
-    eye = at(3, 7, 1);
+    const oxMatrix44f moved = translation(3, 0, 0);
+    eye = translation(3, 7, 1);
     bb->computeTransform(&out, &moved, &eye);
     EXPECT_EQ(out.getTranslation(), oxVec3f(3, 0, 1));
     // Straight above: up points at the eye, so the x axis is taken as it is.
@@ -310,7 +301,7 @@ TEST_F(SelectionTest, BillboardDegenerateViewsStayFinite)
         bb->setMode(oxBillboard::Mode(mode));
         // Up along x and the eye along x too: the fallback needs its second axis.
         bb->setAxis(oxVec3f(1, 0, 0));
-        for (const oxMatrix44f& eye : {at(0, 4, 0), at(0, 0, 0), at(6, 0, 0)}) {
+        for (const oxMatrix44f& eye : {translation(0, 4, 0), translation(0, 0, 0), translation(6, 0, 0)}) {
             bb->computeTransform(&out, &model, &eye);
             for (float v : out.m[0])
                 EXPECT_TRUE(std::isfinite(v));
@@ -319,7 +310,7 @@ TEST_F(SelectionTest, BillboardDegenerateViewsStayFinite)
     }
     bb->setMode(oxBillboard::ABOUT_AXIS);
     bb->setAxis(oxVec3f(0, 0, 0));
-    const oxMatrix44f eye = at(0, 0, 3);
+    const oxMatrix44f eye = translation(0, 0, 3);
     bb->computeTransform(&out, &model, &eye);
     expectRotationRows(out, "zero axis");
 }

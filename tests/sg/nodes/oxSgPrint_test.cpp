@@ -7,6 +7,7 @@
 #include "platform/attrs/OXAttrs.h"
 #include "sg/OXSg.h"
 #include "tests/sg/core/oxbTestSupport.h"
+#include "tests/sg/nodes/oxNodeTestSupport.h"
 
 using namespace Kel::Sg;
 using namespace Kel::Attrs;
@@ -70,10 +71,7 @@ oxSmartPointer<oxGeometryAttr> geometryAttr(int type, int primitives, int vertic
     return g;
 }
 
-class SgPrintTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { oxbtest::registerAll(); }
-};
+using SgPrintTest = nodetest::Registered;
 
 TEST_F(SgPrintTest, NodesAttributesSourcesAndInstancesPrintAsWholeLines)
 {
