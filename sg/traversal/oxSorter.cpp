@@ -67,14 +67,15 @@ void fillIdentityOrder(oxIntList* order, int n)
         (*order)[i] = i;
 }
 
-// For a draw order kept from the last frame: a steady scene is sorted already and costs one
-// pass. Each pass starts one place before the first exchange of the pass before it, where
-// the earliest misplaced entry may have to move further down.
+// Bubble passes over a draw order kept from the last frame: a steady scene is sorted
+// already and costs one pass. Each pass starts one place before the first exchange of the
+// pass before it, where the earliest misplaced entry may have to move further down. False
+// when `passes` were not enough.
 template <class T, class Before>
-void adaptiveBubbleSort(T* a, int n, Before before)
+bool boundedBubbleSort(T* a, int n, int passes, Before before)
 {
     int start = 1;
-    for (;;) {
+    for (int pass = 0; pass < passes; ++pass) {
         int firstExchange = -1;
         for (int i = start; i < n; ++i) {
             if (before(a[i], a[i - 1])) {
@@ -84,9 +85,45 @@ void adaptiveBubbleSort(T* a, int n, Before before)
             }
         }
         if (firstExchange < 0)
-            return;
+            return true;
         start = std::max(firstExchange - 1, 1);
     }
+    return false;
+}
+
+// Bottom-up merge sort through `scratch`; stable, like the bubble passes.
+template <class T, class Before>
+void stableMergeSort(T* a, int n, std::vector<T>& scratch, Before before)
+{
+    scratch.resize(size_t(n));
+    T* from = a;
+    T* to = scratch.data();
+    for (int width = 1; width < n; width *= 2) {
+        for (int lo = 0; lo < n; lo += 2 * width) {
+            const int mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
+            int i = lo, j = mid, k = lo;
+            while (i < mid && j < hi)
+                to[k++] = before(from[j], from[i]) ? from[j++] : from[i++];
+            while (i < mid)
+                to[k++] = from[i++];
+            while (j < hi)
+                to[k++] = from[j++];
+        }
+        std::swap(from, to);
+    }
+    if (from != a)
+        std::copy(from, from + n, a);
+}
+
+// A kept order that changed a little is mended by a few bubble passes; one that changed
+// much would take a pass per place an entry moves (quadratic), so it is merged instead.
+// Both are stable, so the order is the same either way: the kept order's among equal keys.
+template <class T, class Before>
+void keptOrderSort(T* a, int n, std::vector<T>& scratch, Before before)
+{
+    constexpr int kBubblePasses = 4;
+    if (!boundedBubbleSort(a, n, kBubblePasses, before))
+        stableMergeSort(a, n, scratch, before);
 }
 
 // For a fresh order: quicksort over [lo, hi] with the median of the first, middle and last
@@ -131,7 +168,7 @@ enum class SortAlgorithm { Adaptive, Quick, Standard };
 // the same comparisons with the same outcomes as on the bare indices, so the order they
 // leave is the one a sort of the indices would.
 void sortOrder(oxIntList* order, const oxRenderPackageList* packages, std::vector<SortKey>& keys,
-               SortAlgorithm algorithm, bool (*before)(const SortKey&, const SortKey&))
+               std::vector<SortKey>& scratch, SortAlgorithm algorithm, bool (*before)(const SortKey&, const SortKey&))
 {
     const int n = order->getCount();
     if (n < 2)
@@ -143,7 +180,7 @@ void sortOrder(oxIntList* order, const oxRenderPackageList* packages, std::vecto
         keys[size_t(i)] = SortKey{textureKey(p), distanceKey(p), indices[i]};
     }
     switch (algorithm) {
-    case SortAlgorithm::Adaptive: adaptiveBubbleSort(keys.data(), n, before); break;
+    case SortAlgorithm::Adaptive: keptOrderSort(keys.data(), n, scratch, before); break;
     case SortAlgorithm::Quick: medianQuickSort(keys.data(), 0, n - 1, before); break;
     case SortAlgorithm::Standard: std::sort(keys.begin(), keys.end(), before); break;
     }
@@ -469,20 +506,20 @@ void oxSorter::sortOpaquePackages(bool orderKept)
 {
     oxIntList* order = _opaquePackageIndices;
     if (_mode & SORT_OPAQUE_TEXTURE)
-        sortOrder(order, _opaquePackages, _sortKeys, keptOrFresh(orderKept), byTexture);
+        sortOrder(order, _opaquePackages, _sortKeys, _sortScratch, keptOrFresh(orderKept), byTexture);
     else if (_mode & SORT_OPAQUE_DISTANCE_FTB) // farthest first, whatever the name says
-        sortOrder(order, _opaquePackages, _sortKeys, SortAlgorithm::Standard, farthestFirst);
+        sortOrder(order, _opaquePackages, _sortKeys, _sortScratch, SortAlgorithm::Standard, farthestFirst);
     else if (_mode & SORT_OPAQUE_TEXTURE_DISTANCE_FTB)
-        sortOrder(order, _opaquePackages, _sortKeys, keptOrFresh(orderKept), byTextureThenNearest);
+        sortOrder(order, _opaquePackages, _sortKeys, _sortScratch, keptOrFresh(orderKept), byTextureThenNearest);
 }
 
 void oxSorter::sortTransparentPackages(oxAttrStackManager* manager)
 {
     oxIntList* order = _transpPackageIndices;
     if (_mode & SORT_TRANSPARENT_DISTANCE)
-        sortOrder(order, _transpPackages, _sortKeys, SortAlgorithm::Standard, farthestFirst);
+        sortOrder(order, _transpPackages, _sortKeys, _sortScratch, SortAlgorithm::Standard, farthestFirst);
     else if (_mode & SORT_TRANSPARENT_TEXTURE)
-        sortOrder(order, _transpPackages, _sortKeys, SortAlgorithm::Quick, byTexture);
+        sortOrder(order, _transpPackages, _sortKeys, _sortScratch, SortAlgorithm::Quick, byTexture);
     else if (_mode & SORT_TRANSPARENT_CUSTOM)
         customSortTransparentPackages(manager);
 }

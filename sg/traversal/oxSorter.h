@@ -173,6 +173,7 @@ protected:
     bool _printOutputState = false;
     // Run-time scratch of the sorts, not a field: it keeps its room from frame to frame.
     std::vector<SortKey> _sortKeys;
+    std::vector<SortKey> _sortScratch;
 };
 
 } // namespace Kel::Sg

@@ -820,3 +820,46 @@ TEST(Sorter, ASorterReadFromAFileStartsAFreshFrameWithItsSettings)
     read->addGeometry(r.geometry("j"), r.manager);
     EXPECT_EQ(read->getOpaqueRenderPackages()->getCount(), 1);
 }
+
+// A kept draw order resorted after every texture changed: far from sorted, so it takes the
+// merging path, which must leave equal textures in the kept order as the passes would.
+TEST(Sorter, KeptOrderResortedAfterAllTexturesChangedKeepsItsOrderAmongEqualTextures)
+{
+    SorterRig r;
+    r.sorter->setMode(oxSorter::SORT_OPAQUE_TEXTURE);
+    std::vector<oxTextureBindAttr*> textures = {r.tex.t1, r.tex.t2, r.tex.t3};
+    for (int i = 0; i < 5; ++i)
+        textures.push_back(r.make<oxTextureBindAttr>("extra " + std::to_string(i)));
+    std::vector<oxGeometry*> geometry;
+    std::map<const oxAttr*, int> indexOf;
+    for (int i = 0; i < 300; ++i) {
+        geometry.push_back(r.geometry("g" + std::to_string(i)));
+        indexOf[geometry.back()->getGeometryAttr(0)] = i;
+    }
+    auto drawFrame = [&](int shift) {
+        r.nextFrame();
+        r.push(r.mv1);
+        for (size_t i = 0; i < geometry.size(); ++i) {
+            r.drawUnder(textures[(i * 5 + size_t(shift)) % textures.size()], geometry[i]);
+            // A state change between every two draws: one package each.
+            r.pop(r.mv1);
+            r.push(r.mv1);
+        }
+        r.pop(r.mv1);
+        std::vector<int> order;
+        const oxDisplayListAttr* out = r.sorter->getOutput(r.manager);
+        auto* opaque = oxDisplayListAttr::dynamicCast(out->get(out->getCount() - 4));
+        for (int i = 0; opaque && i < opaque->getCount(); ++i)
+            if (auto it = indexOf.find(opaque->get(i)); it != indexOf.end())
+                order.push_back(it->second);
+        return order;
+    };
+    const std::vector<int> first = drawFrame(0);
+    ASSERT_EQ(first.size(), geometry.size());
+    std::vector<int> expected = first;
+    std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+        return uintptr_t(textures[(size_t(a) * 5 + 3) % textures.size()]) <
+               uintptr_t(textures[(size_t(b) * 5 + 3) % textures.size()]);
+    });
+    EXPECT_EQ(drawFrame(3), expected);
+}
