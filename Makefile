@@ -67,10 +67,26 @@ fuzz: fuzz-build
 fuzz-ci: fuzz-build
 	$(FUZZ_RUN) -max_total_time=$(FUZZ_CI_SECONDS)
 
+# Every program in bench/, each benchmark repeated BENCH_REPS times; the medians go to
+# $(BENCHB)/summary.md (see docs/PERFORMANCE.md). OpenSceneGraph, for the side-by-side
+# comparison, is installed when missing if it can be (BENCH_PEER=0 skips that); without it
+# the comparison is not built and the rest runs as usual.
+BENCH_REPS ?= 5
+BENCH_PEER ?= 1
 bench: deps
-	cmake -S . -B $(BENCHB) -G Ninja -DCMAKE_BUILD_TYPE=Release -DOXSG_BUILD_BENCH=ON
+	@$(MAKE) --no-print-directory deps DEPS="python3"
+	@if [ "$(BENCH_PEER)" = 1 ]; then $(MAKE) --no-print-directory deps DEPS="libopenscenegraph-dev" 2>/dev/null || \
+	  echo "OpenSceneGraph could not be installed: the comparison is not built"; fi
+	cmake -S . -B $(BENCHB) -G Ninja -DCMAKE_BUILD_TYPE=Release -DOXSG_BUILD_BENCH=ON -DOXSG_BUILD_TESTS=OFF -DOXSG_BUILD_TOOLS=OFF
 	cmake --build $(BENCHB) -j $(JOBS)
-	@for b in $(BENCHB)/bench/*; do [ -x "$$b" ] && [ -f "$$b" ] && { echo "== $$b"; "$$b" || exit 1; }; done; true
+	@rm -rf $(BENCHB)/results && mkdir -p $(BENCHB)/results
+	@set -e; for b in $(BENCHB)/bench/*_bench; do \
+	  [ -x "$$b" ] && [ -f "$$b" ] || continue; n=$$(basename "$$b"); echo "== $$n"; \
+	  "$$b" --benchmark_repetitions=$(BENCH_REPS) --benchmark_report_aggregates_only=true \
+	    --benchmark_out=$(BENCHB)/results/$$n.json --benchmark_out_format=json; \
+	done
+	python3 bench/summarize.py $(BENCHB)/results > $(BENCHB)/summary.md
+	@echo; cat $(BENCHB)/summary.md
 
 clean:
 	rm -rf $(BUILD) $(ASAN) $(FUZZ) $(BENCHB)
