@@ -50,11 +50,11 @@ struct oxClassAccess;
 public:                                                                                                          \
     using oxSelf = Class;                                                                                        \
     static constexpr const char* oxClassName() { return Name; }                                                  \
-    static inline ::Kel::Core::oxMetaObject* _Meta = nullptr;                                                    \
+    static inline ::Kel::Core::oxMetaObject* _classMeta = nullptr;                                                    \
     static void arkRegister() { ::Kel::Core::oxRegisterClass<Class>(); }                                         \
     static ::Kel::Core::oxMetaObject* arkRegisterInternal() { return ::Kel::Core::oxRegisterClass<Class>(); }    \
-    static ::Kel::Core::oxMetaObject* getClassType() { return _Meta; }                                           \
-    static ::Kel::Core::oxMetaObject* getClassMeta() { return _Meta; }                                           \
+    static ::Kel::Core::oxMetaObject* getClassType() { return _classMeta; }                                           \
+    static ::Kel::Core::oxMetaObject* getClassMeta() { return _classMeta; }                                           \
     static ::Kel::Core::oxMetaObject* getClassTypeSafe() { return ::Kel::Core::oxRegisterClass<Class>(); }       \
     static ::Kel::Core::oxMetaObject* getClassMetaSafe() { return getClassTypeSafe(); }                          \
     static ::Kel::Core::oxMetaObject* getClassTypeLazy() { return ::Kel::Core::oxLazyClassType<Class>(); }       \

@@ -10,7 +10,16 @@ namespace Kel::Core {
 
 oxDataList::~oxDataList()
 {
-    std::free(_data);
+    if (_heap)
+        std::free(_data);
+}
+
+void oxDataList::userInlineRoom(void* room, size_t bytes)
+{
+    if (_heap || _count || _elementSize <= 0)
+        return;
+    _data = static_cast<uint8_t*>(room);
+    _capacity = int(bytes / size_t(_elementSize));
 }
 
 void oxDataList::setCapacity(int capacity)
@@ -19,14 +28,24 @@ void oxDataList::setCapacity(int capacity)
         capacity = _count;
     if (capacity == _capacity)
         return;
+    // The room the list was given stays its own: the list only leaves it for a larger array.
+    if (!_heap && capacity < _capacity)
+        return;
     if (capacity == 0) {
         std::free(_data);
         _data = nullptr;
+        _heap = false;
     } else {
-        auto* grown = static_cast<uint8_t*>(std::realloc(_data, size_t(capacity) * _elementSize));
+        const size_t bytes = size_t(capacity) * size_t(_elementSize);
+        if (bytes / size_t(_elementSize) != size_t(capacity))
+            return;
+        auto* grown = static_cast<uint8_t*>(_heap ? std::realloc(_data, bytes) : std::malloc(bytes));
         if (!grown)
             return;
+        if (!_heap && _count)
+            std::memcpy(grown, _data, size_t(_count) * size_t(_elementSize));
         _data = grown;
+        _heap = true;
     }
     _capacity = capacity;
 }

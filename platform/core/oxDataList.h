@@ -9,10 +9,13 @@ namespace Kel::Core {
 
 // An ordered array of plain elements of one size. Counts and indices behave as for an
 // array; an index out of range is the caller's error and is not checked by the element
-// accessors (the bulk operations below do check).
+// accessors (the bulk operations below do check). The first bytes of elements live in
+// room right after the list, as for object lists; longer lists move to the heap.
 class oxDataList : public oxObject {
     OX_CLASS(oxDataList, oxObject)
 public:
+    static constexpr size_t oxInlineRoom = 16;
+
     using CompareFunction = int (*)(const void* a, const void* b);
 
     int getCount() const { return _count; }
@@ -45,6 +48,7 @@ public:
     // per-frame lists that change little).
     void bubbleSort4(CompareFunction compare);
 
+    void userInlineRoom(void* room, size_t bytes) override;
     void userResetFields(bool forFileRead) override;
     void userCopyShallow(const oxObject* source) override;
     void userCopyDeep(const oxObject* source) override { userCopyShallow(source); }
@@ -65,6 +69,7 @@ private:
     int _count = 0;
     int _capacity = 0;
     int _elementSize;
+    bool _heap = false;
 };
 
 template <class T>

@@ -37,7 +37,7 @@ oxMetaField::oxMetaField(const oxMetaField& o)
       _owner(o._owner), _referencedClass(o._referencedClass), _registerReferenced(o._registerReferenced),
       _enumGetter(o._enumGetter), _default(o._default), _defaultString(o._defaultString),
       _changeNotification(o._changeNotification), _constructWithOwner(o._constructWithOwner),
-      _notPersistent(o._notPersistent)
+      _notPersistent(o._notPersistent), _inlineRoom(o._inlineRoom)
 {
 }
 

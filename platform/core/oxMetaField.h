@@ -90,6 +90,9 @@ public:
     void setMetaEnumGetter(oxMetaEnum* (*getter)()) { _enumGetter = getter; }
     void setConstructWithOwner(bool on) { _constructWithOwner = on; }
     void setNotPersistent(bool on) { _notPersistent = on; }
+    // Room for an owned member in place of its class's; -1 for the class's.
+    void setInlineRoom(int bytes) { _inlineRoom = bytes; }
+    int getInlineRoom() const { return _inlineRoom; }
     void setChangeNotification(ChangeNotification fn) { _changeNotification = fn; }
     RegisterFunction getReferencedRegisterFunction() const { return _registerReferenced; }
 
@@ -117,6 +120,7 @@ private:
     ChangeNotification _changeNotification = nullptr;
     bool _constructWithOwner = false;
     bool _notPersistent = false;
+    int _inlineRoom = -1;
 };
 
 template <class T>

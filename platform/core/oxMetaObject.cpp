@@ -1,9 +1,20 @@
 #include "platform/core/oxMetaObject.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <unordered_map>
 
 #include "platform/core/oxOutput.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define OX_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define OX_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define OX_POISON(p, n) ((void)(p), (void)(n))
+#define OX_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
 
 namespace Kel::Core {
 
@@ -53,8 +64,9 @@ oxMetaObject* oxMetaObject::oxArkRegister(const oxClassRecord& r)
     meta->_name = r.name;
     meta->_parent = parent;
     meta->_instanceSize = r.instanceSize;
+    meta->_inlineRoom = r.inlineRoom;
     meta->_abstract = r.abstract;
-    meta->_factory = r.factory;
+    meta->_construct = r.construct;
     meta->completeAncestors();
     if (parent)
         meta->_fields = parent->_fields;
@@ -146,6 +158,89 @@ void oxMetaObject::runClassDestructors()
     }
 }
 
+namespace {
+
+size_t align16(size_t n)
+{
+    return (n + 15) & ~size_t(15);
+}
+
+// An empty member slot starts with a null word where an object keeps its virtual table.
+bool slotEmpty(const char* slot)
+{
+    void* word;
+    std::memcpy(&word, slot, sizeof word);
+    return word == nullptr;
+}
+
+void markSlotEmpty(char* slot)
+{
+    std::memset(slot, 0, sizeof(void*));
+}
+
+} // namespace
+
+void oxMetaObject::computeLayout()
+{
+    if (_layoutState)
+        return;
+    _layoutState = 1;
+    _members.clear();
+    size_t end = align16(_instanceSize);
+    std::vector<InlineMember> lists, others;
+    for (size_t i = _fields.size(); i-- > 0;) {
+        const oxMetaField* f = _fields[i];
+        oxMetaObject* cls = f->getReferencedClass();
+        if (!f->isConstructWithOwner() || f->getKind() != oxFieldKind::ObjectRef || !cls || !cls->canInstantiate())
+            continue;
+        cls->computeLayout();
+        if (cls->_layoutState != 2)
+            continue; // a class that owns an object of its own class: that member stands alone
+        const size_t room = f->getInlineRoom() >= 0 ? size_t(f->getInlineRoom()) : cls->_inlineRoom;
+        (cls->_inlineRoom ? lists : others).push_back(InlineMember{f, cls, 0, uint32_t(room)});
+    }
+    for (auto* group : {&lists, &others})
+        for (InlineMember m : *group) {
+            m.offset = uint32_t(end);
+            end += m.cls->blockSizeWithRoom(m.room);
+            _members.push_back(m);
+        }
+    _membersEnd = end;
+    _layoutState = 2;
+}
+
+size_t oxMetaObject::getBlockSize()
+{
+    computeLayout();
+    return blockSizeWithRoom(_inlineRoom);
+}
+
+void oxMetaObject::clearSlots(char* object) const
+{
+    for (const InlineMember& m : _members) {
+        markSlotEmpty(object + m.offset);
+        m.cls->clearSlots(object + m.offset);
+    }
+}
+
+oxObject* oxMetaObject::construct(char* at, char* block, uint32_t flags, size_t room, bool forFileRead)
+{
+    OX_UNPOISON(at, _instanceSize);
+    oxObject* object = _construct(at);
+    object->_meta = object->getMetaObject();
+    object->_place = flags | oxObject::kCounted | oxObject::kHasLayout |
+                     uint32_t((at - block) / 16) << oxObject::kOffsetShift;
+    if (at != block)
+        oxMemoryPool::addUser(block);
+    ++_instanceCount;
+    clearSlots(at);
+    if (room)
+        object->userInlineRoom(at + _membersEnd, room);
+    object->userConstruct();
+    object->userInstantiate(forFileRead);
+    return object;
+}
+
 oxObject* oxMetaObject::createInstance(oxMemoryPool* pool, bool forFileRead)
 {
     if (!canInstantiate()) {
@@ -153,14 +248,70 @@ oxObject* oxMetaObject::createInstance(oxMemoryPool* pool, bool forFileRead)
                         !_registered ? "not registered" : "abstract");
         return nullptr;
     }
-    oxObject* object = _factory(pool ? pool : oxMemoryPool::getDefault());
-    object->_memoryPool = pool;
-    object->_counted = true;
-    object->_meta = object->getMetaObject();
-    ++_instanceCount;
-    object->userConstruct();
-    object->userInstantiate(forFileRead);
-    return object;
+    const size_t size = getBlockSize();
+    char* block = static_cast<char*>((pool ? pool : oxMemoryPool::getDefault())->allocate(size, blockAlignment(size)));
+    if (!block) {
+        oxReportWarning("out of memory for an object of class %s", _name.c_str());
+        return nullptr;
+    }
+    return construct(block, block, 0, _inlineRoom, forFileRead);
+}
+
+int oxMetaObject::createInstances(oxMemoryPool* pool, int n, oxObject** out)
+{
+    if (n <= 0)
+        return 0;
+    std::fill(out, out + n, nullptr);
+    if (!canInstantiate()) {
+        oxReportWarning("class %s cannot be instantiated (%s)", _name.c_str(),
+                        !_registered ? "not registered" : "abstract");
+        return 0;
+    }
+    const size_t stride = (getBlockSize() + 63) & ~size_t(63);
+    // Every object and member in a block is one of its users.
+    size_t users = 1;
+    std::vector<const oxMetaObject*> open{this};
+    while (!open.empty()) {
+        const oxMetaObject* c = open.back();
+        open.pop_back();
+        for (const InlineMember& m : c->_members) {
+            ++users;
+            open.push_back(m.cls);
+        }
+    }
+    // Blocks of up to a megabyte: large enough to be read in sequence, small enough not to
+    // hold much memory for long when most of a pool is released.
+    const size_t perBlock =
+        std::max<size_t>(1, std::min<size_t>(oxMemoryPool::kMaxUsers / users, (size_t(1) << 20) / stride));
+    oxMemoryPool* into = pool ? pool : oxMemoryPool::getDefault();
+    int made = 0;
+    while (made < n) {
+        const size_t count = std::min(perBlock, size_t(n - made));
+        char* block = static_cast<char*>(into->allocate(stride * count, 64));
+        if (!block) {
+            oxReportWarning("out of memory for objects of class %s", _name.c_str());
+            break;
+        }
+        for (size_t i = 0; i < count; ++i)
+            out[made++] = construct(block + i * stride, block, 0, _inlineRoom, false);
+    }
+    return made;
+}
+
+void oxMetaObject::destroyObject(oxObject* object)
+{
+    char* at = reinterpret_cast<char*>(object);
+    void* block = object->getBlock();
+    const bool member = object->_place & oxObject::kInlineMember;
+    if (object->_place & oxObject::kCounted)
+        --object->getMetaObject()->_instanceCount;
+    const size_t size = object->getMetaObject()->_instanceSize;
+    object->~oxObject();
+    if (member) {
+        markSlotEmpty(at);
+        OX_POISON(at + sizeof(void*), size - sizeof(void*));
+    }
+    oxMemoryPool::releaseUser(block);
 }
 
 oxMetaField* oxMetaObject::getMetaField(std::string_view name) const
@@ -210,11 +361,25 @@ void oxMetaObject::applyDefaults(oxObject* object) const
 
 void oxMetaObject::allocateOwnedFields(oxObject* object) const
 {
+    const bool inPlace = object->_place & oxObject::kHasLayout;
+    char* at = reinterpret_cast<char*>(object);
     for (oxMetaField* f : _fields) {
         if (!f->isConstructWithOwner() || f->getKind() != oxFieldKind::ObjectRef || f->getObject(object))
             continue;
         oxMetaObject* cls = f->getReferencedClass();
-        if (oxObject* owned = cls ? cls->createInstance(object->getMemoryPool()) : nullptr)
+        if (!cls)
+            continue;
+        oxObject* owned = nullptr;
+        if (inPlace)
+            for (const InlineMember& m : _members)
+                if (m.field == f && slotEmpty(at + m.offset)) {
+                    owned = m.cls->construct(at + m.offset, static_cast<char*>(object->getBlock()),
+                                             oxObject::kInlineMember, m.room, false);
+                    break;
+                }
+        if (!owned)
+            owned = cls->createInstance(object->getMemoryPool());
+        if (owned)
             f->setObject(object, owned, 0, false);
     }
 }

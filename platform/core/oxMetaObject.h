@@ -16,8 +16,10 @@ struct oxClassRecord {
     oxMetaObject* (*registerParent)() = nullptr; // null only for the root class
     const char* name = nullptr;
     size_t instanceSize = 0;
+    // Bytes an object gets right after itself (and its members), for lists' first entries.
+    size_t inlineRoom = 0;
     bool abstract = false;
-    oxObject* (*factory)(oxMemoryPool* pool) = nullptr; // null: cannot be instantiated
+    oxObject* (*construct)(void* at) = nullptr; // null: cannot be instantiated
     void (*declareFields)(oxMetaObject* meta) = nullptr;
     void (*userRegister)() = nullptr;
     void (*registerDependencies)() = nullptr;
@@ -27,6 +29,19 @@ struct oxClassRecord {
 // factory, live instance count, and two per-class integers owned by the scene graph (the
 // node handle of the traversal tables and the base handle of the attribute stacks), which
 // start at -1.
+//
+// Memory layout. An object is created in one block together with the members it creates
+// itself (its construct-with-owner fields) and the room its class asks for:
+//
+//   [object][owned member][owned member]...[room]
+//
+// each part 16-byte aligned, a member laid out the same way in turn. Members whose class
+// has room (the lists) come first, most derived class's first, so that the lists a walk
+// reads lie right after the fields that point at them and a node's parent list comes last.
+// Every object in a block counts as a user of it; the block is freed when the last one goes,
+// so a member someone else still holds outlives its owner, and a field set to another
+// object simply leaves its member's slot empty (a later allocateOwnedFields reuses it).
+// Blocks of 64 bytes and more start on a cache line.
 class oxMetaObject : public oxObject {
     OX_CLASS(oxMetaObject, oxObject)
 public:
@@ -52,7 +67,10 @@ public:
     size_t getInstanceSize() const { return _instanceSize; }
     bool isAbstract() const { return _abstract; }
     bool isRegistered() const { return _registered; }
-    bool canInstantiate() const { return _registered && _factory != nullptr; }
+    bool canInstantiate() const { return _registered && _construct != nullptr; }
+    size_t getInlineRoom() const { return _inlineRoom; }
+    // Bytes of one object's block with the class's own room (members included).
+    size_t getBlockSize();
     int getInstanceCount() const { return _instanceCount; }
     const std::vector<oxMetaObject*>& getDerivedTypes() const { return _derived; }
     // True when this class is `other` or derives from it.
@@ -65,6 +83,10 @@ public:
     // for classes that cannot be instantiated. A null pool means the default pool.
     oxObject* createInstance(oxMemoryPool* pool = nullptr, bool forFileRead = false);
     oxSmartPointer<oxObject> createInstanceRef(oxMemoryPool* pool = nullptr) { return createInstance(pool); }
+    // n new objects laid out one after another in as few blocks as they fit (each on its own
+    // cache lines), for pools that hand them out in order. Returns how many were made; the
+    // rest of `out` is null.
+    int createInstances(oxMemoryPool* pool, int n, oxObject** out);
 
     int getMetaFieldCount() const { return int(_fields.size()); }
     oxMetaField* getIndexedMetaField(int index) const
@@ -98,13 +120,35 @@ private:
     oxMetaObject() = default;
     void completeAncestors();
 
+    // One owned member kept in its owner's block.
+    struct InlineMember {
+        const oxMetaField* field;
+        oxMetaObject* cls;
+        uint32_t offset; // from the owner
+        uint32_t room;
+    };
+    // Computes the member slots on first use, when every class they name is registered.
+    void computeLayout();
+    size_t blockSizeWithRoom(size_t room) const { return _membersEnd + ((room + 15) & ~size_t(15)); }
+    oxObject* construct(char* at, char* block, uint32_t flags, size_t room, bool forFileRead);
+    // Marks every member slot below `object` empty.
+    void clearSlots(char* object) const;
+    // Runs the destructor and gives the object's share of its block back.
+    static void destroyObject(oxObject* object);
+    static size_t blockAlignment(size_t size) { return size >= 64 ? 64 : 16; }
+
     std::string _name;
     oxMetaObject* _parent = nullptr;
     size_t _instanceSize = 0;
     bool _abstract = false;
     bool _registered = false;
     bool _registering = false;
-    oxObject* (*_factory)(oxMemoryPool*) = nullptr;
+    oxObject* (*_construct)(void*) = nullptr;
+    size_t _inlineRoom = 0;
+    // Layout: 0 not computed, 1 computing (a class that owns itself gets no slot), 2 done.
+    int _layoutState = 0;
+    size_t _membersEnd = 0;
+    std::vector<InlineMember> _members;
     std::vector<oxMetaField*> _fields;
     std::vector<std::unique_ptr<oxMetaField>> _ownFields;
     std::vector<const oxMetaObject*> _ancestors; // root first, this class last
@@ -174,6 +218,13 @@ public:
     oxFieldDecl& constructWithOwner()
     {
         _field->setConstructWithOwner(true);
+        return *this;
+    }
+    // The owned member gets `bytes` of room instead of its class's (a list that usually
+    // holds more entries than most).
+    oxFieldDecl& inlineRoom(size_t bytes)
+    {
+        _field->setInlineRoom(int(bytes));
         return *this;
     }
     // Not written to files or copied; rebuilt by the owner.
@@ -255,7 +306,7 @@ struct oxClassAccess {
     static oxMetaObject* registerClass()
     {
         oxClassRecord r;
-        r.metaSlot = &C::_Meta;
+        r.metaSlot = &C::_classMeta;
         if constexpr (!std::is_same_v<C, oxObject>) {
             // Casts to the registered parent must be plain static casts.
             static_assert(std::is_base_of_v<typename C::oxParentClass, C>, "the registered parent must be a base");
@@ -264,8 +315,10 @@ struct oxClassAccess {
         r.name = C::oxClassName();
         r.instanceSize = sizeof(C);
         r.abstract = std::is_abstract_v<C>;
+        if constexpr (requires { C::oxInlineRoom; })
+            r.inlineRoom = C::oxInlineRoom;
         if constexpr (!std::is_abstract_v<C> && instantiable<C>())
-            r.factory = [](oxMemoryPool* pool) -> oxObject* { return new (pool) C(); };
+            r.construct = [](void* at) -> oxObject* { return ::new (at) C(); };
         if constexpr (requires(oxFields<C>& f) { C::arkRegisterInitialize(f); })
             r.declareFields = [](oxMetaObject* meta) {
                 oxFields<C> f(meta);
@@ -295,7 +348,7 @@ struct oxClassAccess {
 template <class C>
 oxMetaObject* oxRegisterClass()
 {
-    oxMetaObject* meta = C::_Meta;
+    oxMetaObject* meta = C::_classMeta;
     if (meta && meta->isRegistered()) [[likely]]
         return meta;
     return oxClassAccess::registerClass<C>();
@@ -304,9 +357,9 @@ oxMetaObject* oxRegisterClass()
 template <class C>
 oxMetaObject* oxLazyClassType()
 {
-    if (!C::_Meta)
-        C::_Meta = oxMetaObject::createLazy(C::oxClassName());
-    return C::_Meta;
+    if (!C::_classMeta)
+        C::_classMeta = oxMetaObject::createLazy(C::oxClassName());
+    return C::_classMeta;
 }
 
 template <class C>

@@ -53,9 +53,7 @@ void oxObject::destroy()
 {
     _refCount = kDying;
     userRelease();
-    if (_counted)
-        --getMetaObject()->_instanceCount;
-    delete this;
+    oxMetaObject::destroyObject(this);
 }
 
 bool oxObject::isOfType(const oxMetaObject* meta) const
@@ -75,7 +73,7 @@ void* oxObject::operator new(size_t size, oxMemoryPool* pool)
 
 void oxObject::operator delete(void* block)
 {
-    oxMemoryPool::free(block);
+    oxMemoryPool::releaseUser(block);
 }
 
 void oxObject::operator delete(void* block, oxMemoryPool*)

@@ -23,11 +23,11 @@ class oxObject {
 public:
     using oxSelf = oxObject;
     static constexpr const char* oxClassName() { return "oxObject"; }
-    static inline oxMetaObject* _Meta = nullptr;
+    static inline oxMetaObject* _classMeta = nullptr;
     static void arkRegister();
     static oxMetaObject* arkRegisterInternal();
-    static oxMetaObject* getClassType() { return _Meta; }
-    static oxMetaObject* getClassMeta() { return _Meta; }
+    static oxMetaObject* getClassType() { return _classMeta; }
+    static oxMetaObject* getClassMeta() { return _classMeta; }
     static oxMetaObject* getClassTypeSafe();
     static oxMetaObject* getClassMetaSafe() { return getClassTypeSafe(); }
     static oxMetaObject* getClassTypeLazy();
@@ -45,7 +45,11 @@ public:
     void ref() const { ++_refCount; }
     void release() const;
     int getRefCount() const { return _refCount; }
-    oxMemoryPool* getMemoryPool() const { return _memoryPool ? _memoryPool : oxMemoryPool::getDefault(); }
+    oxMemoryPool* getMemoryPool() const { return oxMemoryPool::poolOf(getBlock()); }
+    // Whether an object pool built the object and holds it for the pool's life: lists that
+    // live no longer than the pool's current use may refer to it without a reference.
+    bool isPoolOwned() const { return _place & kPoolOwned; }
+    void setPoolOwned(bool on) { _place = on ? (_place | kPoolOwned) : (_place & ~kPoolOwned); }
 
     bool isOfType(const oxMetaObject* meta) const;
     template <class T>
@@ -68,6 +72,13 @@ public:
     // Hooks. The defaults do the work the metadata describes; classes extend them and call
     // the base.
     //
+    // Runs first, before any other hook, when the class gives its objects room of their own
+    // (oxInlineRoom): `room` is `bytes` long, 16-byte aligned and lives as long as the object.
+    virtual void userInlineRoom(void* room, size_t bytes)
+    {
+        (void)room;
+        (void)bytes;
+    }
     // Runs once when the object is created through its class: defaults and owned members.
     // `forFileRead` is true when the file reader creates the object and will set its fields.
     virtual void userInstantiate(bool forFileRead);
@@ -108,12 +119,21 @@ protected:
 private:
     friend class oxMetaObject;
     void destroy();
+    // The memory block the object lives in: its own, or the one of the object that keeps it
+    // as a member, or a batch of pooled objects.
+    void* getBlock() const { return const_cast<char*>(reinterpret_cast<const char*>(this)) - (_place >> kOffsetShift) * 16; }
 
-    mutable int32_t _refCount = 0;
-    // Set when the object was created through its class description, which counts it.
-    bool _counted = false;
-    oxMemoryPool* _memoryPool = nullptr;
+    enum : uint32_t {
+        kCounted = 1,      // created through its class description, which counts it
+        kHasLayout = 2,    // its class's member slots and room follow it
+        kInlineMember = 4, // lives in a slot of the object that owns it
+        kPoolOwned = 8,
+        kOffsetShift = 4,  // the rest: distance back to the block's start, in 16-byte units
+    };
+
     oxMetaObject* _meta = nullptr;
+    mutable int32_t _refCount = 0;
+    uint32_t _place = 0;
 };
 
 } // namespace Kel::Core

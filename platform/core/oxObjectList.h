@@ -1,6 +1,9 @@
 #pragma once
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <utility>
-#include <vector>
 
 #include "platform/core/oxContentStream.h"
 #include "platform/core/oxObject.h"
@@ -11,46 +14,68 @@ namespace Kel::Core {
 // oxNonRefCountedObjectList holds plain pointers (parent lists, per-frame lists of objects
 // that others keep alive). Null entries are allowed. Indices behave as for an array: the
 // element accessors leave range checks to the caller, the editing operations check.
+//
+// The first entries live in room right after the list (inside its owner's allocation when
+// the list is an owned member): a short list costs no allocation of its own and is read
+// from the cache lines of its owner. Longer lists move to the heap. A holding list may also
+// keep an entry without a reference (appendWithoutReference) when the caller guarantees the
+// entry outlives that use, as the object pools of a frame do for the frame's display list.
 template <bool Counted>
 class oxBasicObjectList : public oxObject {
 public:
     static constexpr bool holdsReferences = Counted;
+    // Three entries fill the list's cache line.
+    static constexpr size_t oxInlineRoom = 3 * sizeof(void*);
 
-    int getCount() const { return int(_items.size()); }
-    oxObject* getObject(int index) const { return _items[index]; }
+    int getCount() const { return _count; }
+    oxObject* getObject(int index) const { return entry(_items[index]); }
     // The class every entry must be of (lists typed over a class narrow it).
     virtual oxMetaObject* getElementType() const { return oxObject::getClassTypeSafe(); }
 
+    // The index, or -1 when memory for a longer list was refused.
     int appendObject(oxObject* object)
     {
+        if (_count == capacity() && !grow(_count + 1))
+            return -1;
         hold(object);
-        _items.push_back(object);
-        return int(_items.size()) - 1;
+        _items[_count] = uintptr_t(object);
+        return _count++;
+    }
+    // Held without a reference; a list that holds none keeps every entry that way anyway.
+    int appendWithoutReference(oxObject* object)
+    {
+        if (_count == capacity() && !grow(_count + 1))
+            return -1;
+        _items[_count] = uintptr_t(object) | (Counted && object ? kUnheld : 0);
+        return _count++;
     }
     bool insertObject(int index, oxObject* object)
     {
-        if (index < 0 || index > getCount())
+        if (index < 0 || index > _count || (_count == capacity() && !grow(_count + 1)))
             return false;
         hold(object);
-        _items.insert(_items.begin() + index, object);
+        std::memmove(_items + index + 1, _items + index, size_t(_count - index) * sizeof(uintptr_t));
+        _items[index] = uintptr_t(object);
+        ++_count;
         return true;
     }
     bool setObject(int index, oxObject* object)
     {
-        if (index < 0 || index >= getCount())
+        if (index < 0 || index >= _count)
             return false;
         hold(object);
-        oxObject* old = _items[index];
-        _items[index] = object;
+        const uintptr_t old = _items[index];
+        _items[index] = uintptr_t(object);
         drop(old);
         return true;
     }
     bool remove(int index)
     {
-        if (index < 0 || index >= getCount())
+        if (index < 0 || index >= _count)
             return false;
-        oxObject* old = _items[index];
-        _items.erase(_items.begin() + index);
+        const uintptr_t old = _items[index];
+        std::memmove(_items + index, _items + index + 1, size_t(_count - index - 1) * sizeof(uintptr_t));
+        --_count;
         drop(old);
         return true;
     }
@@ -67,38 +92,53 @@ public:
     {
         // Each entry leaves the list before it is released: releasing may run code that
         // looks at this list, which then sees only what is still held.
-        for (size_t n = _items.size(); n && !_items.empty(); --n) {
-            oxObject* o = _items.back();
-            _items.pop_back();
-            drop(o);
-        }
+        for (int n = _count; n && _count; --n)
+            drop(_items[--_count]);
     }
     int findObject(const oxObject* object) const
     {
-        for (size_t i = 0; i < _items.size(); ++i)
-            if (_items[i] == object)
-                return int(i);
+        for (int i = 0; i < _count; ++i)
+            if (entry(_items[i]) == object)
+                return i;
         return -1;
     }
     // Exchanges two entries; no reference changes hands.
     bool swap(int a, int b)
     {
-        if (a < 0 || b < 0 || a >= getCount() || b >= getCount())
+        if (a < 0 || b < 0 || a >= _count || b >= _count)
             return false;
         std::swap(_items[a], _items[b]);
         return true;
     }
-    // Grows with null entries or shrinks, releasing what is cut off.
-    void setCount(int count)
+    // Grows with null entries or shrinks, releasing what is cut off. False when memory
+    // for the longer list was refused (the list is then unchanged).
+    bool setCount(int count)
     {
         if (count < 0)
             count = 0;
-        while (getCount() > count)
-            remove(getCount() - 1);
-        _items.resize(size_t(count), nullptr);
+        while (_count > count)
+            remove(_count - 1);
+        if (count > capacity() && !grow(count))
+            return false;
+        for (; _count < count; ++_count)
+            _items[_count] = 0;
+        return true;
     }
-    void setCapacity(int capacity) { _items.reserve(size_t(capacity)); }
+    int getCapacity() const { return capacity(); }
+    // Never below the count; only grows.
+    void setCapacity(int capacity)
+    {
+        if (capacity > this->capacity())
+            grow(capacity);
+    }
 
+    void userInlineRoom(void* room, size_t bytes) override
+    {
+        if (_heap || _count)
+            return;
+        _items = static_cast<uintptr_t*>(room);
+        _capacity = int32_t(bytes / sizeof(uintptr_t));
+    }
     void userResetFields(bool forFileRead) override
     {
         oxObject::userResetFields(forFileRead);
@@ -108,8 +148,9 @@ public:
     {
         auto* from = static_cast<const oxBasicObjectList*>(source);
         removeAll();
-        for (oxObject* o : from->_items)
-            appendObject(o);
+        setCapacity(from->_count);
+        for (int i = 0; i < from->_count; ++i)
+            appendObject(from->getObject(i));
     }
     void userCopyDeep(const oxObject* source) override
     {
@@ -117,19 +158,29 @@ public:
             return userCopyShallow(source);
         auto* from = static_cast<const oxBasicObjectList*>(source);
         removeAll();
-        for (oxObject* o : from->_items)
-            appendObject(o ? o->createCopy(kDeepCopy) : nullptr);
+        setCapacity(from->_count);
+        for (int i = 0; i < from->_count; ++i) {
+            oxObject* o = from->getObject(i);
+            oxSmartPointer<oxObject> copy = o ? o->createCopy(kDeepCopy) : nullptr;
+            appendObject(copy);
+        }
     }
     bool userIsAlikeShallow(const oxObject* other) const override
     {
-        return static_cast<const oxBasicObjectList*>(other)->_items == _items;
+        auto* o = static_cast<const oxBasicObjectList*>(other);
+        if (o->_count != _count)
+            return false;
+        for (int i = 0; i < _count; ++i)
+            if (getObject(i) != o->getObject(i))
+                return false;
+        return true;
     }
     // One array of references, checked against the element type on reading.
     void writeContents(oxContentWriter& out) const override
     {
-        out.beginArray(kContentKind, 1, uint32_t(_items.size()));
-        for (oxObject* o : _items)
-            out.writeObject(o);
+        out.beginArray(kContentKind, 1, uint32_t(_count));
+        for (int i = 0; i < _count; ++i)
+            out.writeObject(getObject(i));
     }
     bool readContents(oxContentReader& in) override
     {
@@ -137,36 +188,66 @@ public:
         if (!in.beginArray(kContentKind, 1, n))
             return false;
         removeAll();
-        _items.reserve(n);
         const oxMetaObject* type = getElementType();
         for (uint32_t i = 0; i < n; ++i) {
             oxObject* o = nullptr;
-            if (!in.readObject(o, type))
+            if (!in.readObject(o, type) || appendObject(o) < 0)
                 return false;
-            appendObject(o);
         }
         return true;
     }
 
 protected:
     oxBasicObjectList() = default;
-    ~oxBasicObjectList() override { removeAll(); }
+    ~oxBasicObjectList() override
+    {
+        removeAll();
+        if (_heap)
+            std::free(_items);
+    }
 
 private:
     static constexpr oxFieldKind kContentKind = Counted ? oxFieldKind::ObjectRef : oxFieldKind::RawRef;
+    // Marks an entry of a holding list that holds no reference (objects are 8-byte aligned).
+    static constexpr uintptr_t kUnheld = 1;
 
+    static oxObject* entry(uintptr_t e) { return reinterpret_cast<oxObject*>(e & ~kUnheld); }
+    int capacity() const { return _capacity; }
+    // Room for at least `needed` entries, growing by half at least; false when refused.
+    bool grow(int needed)
+    {
+        if (needed > kMaxEntries)
+            return false;
+        const int64_t half = int64_t(_capacity) + _capacity / 2;
+        const int target = int(half > needed ? std::min<int64_t>(half, kMaxEntries) : needed);
+        const size_t bytes = size_t(target) * sizeof(uintptr_t);
+        auto* grown = static_cast<uintptr_t*>(_heap ? std::realloc(_items, bytes) : std::malloc(bytes));
+        if (!grown)
+            return false;
+        if (!_heap && _count)
+            std::memcpy(grown, _items, size_t(_count) * sizeof(uintptr_t));
+        _items = grown;
+        _capacity = target;
+        _heap = true;
+        return true;
+    }
     static void hold(oxObject* o)
     {
         if (Counted && o)
             o->ref();
     }
-    static void drop(oxObject* o)
+    static void drop(uintptr_t e)
     {
-        if (Counted && o)
-            o->release();
+        if (Counted && e && !(e & kUnheld))
+            entry(e)->release();
     }
 
-    std::vector<oxObject*> _items;
+    static constexpr int kMaxEntries = (1 << 28);
+
+    uintptr_t* _items = nullptr;
+    int32_t _count = 0;
+    int32_t _capacity : 31 = 0;
+    bool _heap : 1 = false;
 };
 
 class oxObjectList : public oxBasicObjectList<true> {

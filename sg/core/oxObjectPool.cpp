@@ -1,5 +1,7 @@
 #include "sg/core/oxObjectPool.h"
 
+#include <vector>
+
 namespace Kel::Sg {
 
 void oxObjectPool::arkRegisterInitialize(oxFields<oxObjectPool>& f)
@@ -16,10 +18,19 @@ bool oxObjectPool::grow(int from, int to)
                         _objectMeta ? _objectMeta->getName() : "(none)");
         return false;
     }
-    setCount(to);
-    for (int i = from; i < to; ++i)
-        setObject(i, _objectMeta->createInstance(getMemoryPool()));
-    return true;
+    if (!setCount(to))
+        return false;
+    // Built side by side in few blocks: a frame hands them out in order and reads them in
+    // order, so they should lie in order.
+    std::vector<oxObject*> made(size_t(to - from));
+    const int n = _objectMeta->createInstances(getMemoryPool(), to - from, made.data());
+    for (int i = 0; i < n; ++i) {
+        made[size_t(i)]->setPoolOwned(true);
+        setObject(from + i, made[size_t(i)]);
+    }
+    if (n < to - from)
+        setCount(from + n);
+    return n > 0;
 }
 
 oxObject* oxObjectPool::allocate()
@@ -29,7 +40,7 @@ oxObject* oxObjectPool::allocate()
         if (!grow(_freeIndex, _freeIndex + increase))
             return nullptr;
     }
-    return getObject(_freeIndex++);
+    return _freeIndex < getCount() ? getObject(_freeIndex++) : nullptr;
 }
 
 int oxObjectPool::allocateTo(int n)
@@ -38,7 +49,7 @@ int oxObjectPool::allocateTo(int n)
         return 0;
     if (_freeIndex + n >= getCount()) {
         int increase = _capabilityIncrease > 0 ? _capabilityIncrease : 0;
-        if (!grow(_freeIndex, _freeIndex + n + increase))
+        if (!grow(_freeIndex, _freeIndex + n + increase) || _freeIndex + n > getCount())
             return 0;
     }
     _freeIndex += n;
