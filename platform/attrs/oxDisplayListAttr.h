@@ -11,6 +11,8 @@ class oxDisplayListAttr : public oxAttr {
     OX_FIELDS(attrs)
 public:
     int append(oxAttr* attr) { return _attrs->append(attr); }
+    // Without holding it: for attributes whose owner (a frame's pool) outlives the list's use.
+    int appendWithoutReference(oxAttr* attr) { return _attrs->appendWithoutReference(attr); }
     oxAttr* get(int i) const { return i >= 0 && i < getCount() ? _attrs->get(i) : nullptr; }
     bool set(int i, oxAttr* attr) { return _attrs->set(i, attr); }
     int getCount() const { return _attrs->getCount(); }

@@ -42,6 +42,8 @@ void oxInstantiateRefDeprecated()
                     "_instantiateRefFromPool");
 }
 
+oxMetaObject* oxMetaObject::_indexed[kMaxIndexed] = {};
+
 oxMetaObject* oxMetaObject::createLazy(const char* name)
 {
     auto* meta = new oxMetaObject();
@@ -81,6 +83,10 @@ oxMetaObject* oxMetaObject::oxArkRegister(const oxClassRecord& r)
     if (!inserted)
         oxReportWarning("two classes are registered under the name %s; lookups by name find the first", r.name);
     reg.ordered.push_back(meta);
+    if (reg.ordered.size() < size_t(kMaxIndexed)) {
+        meta->_index = int(reg.ordered.size());
+        _indexed[meta->_index] = meta;
+    }
     if (parent)
         parent->_derived.push_back(meta);
     meta->_registered = true;
@@ -201,6 +207,9 @@ void oxMetaObject::computeLayout()
     }
     for (auto* group : {&lists, &others})
         for (InlineMember m : *group) {
+            // An object's header reaches back at most a megabyte to its block's start.
+            if (end + m.cls->blockSizeWithRoom(m.room) > kMaxMemberOffset)
+                continue;
             m.offset = uint32_t(end);
             end += m.cls->blockSizeWithRoom(m.room);
             _members.push_back(m);
@@ -227,8 +236,7 @@ oxObject* oxMetaObject::construct(char* at, char* block, uint32_t flags, size_t 
 {
     OX_UNPOISON(at, _instanceSize);
     oxObject* object = _construct(at);
-    object->_meta = object->getMetaObject();
-    object->_place = flags | oxObject::kCounted | oxObject::kHasLayout |
+    object->_place = flags | oxObject::kCounted | oxObject::kHasLayout | uint32_t(_index) << oxObject::kClassShift |
                      uint32_t((at - block) / 16) << oxObject::kOffsetShift;
     if (at != block)
         oxMemoryPool::addUser(block);
@@ -249,7 +257,7 @@ oxObject* oxMetaObject::createInstance(oxMemoryPool* pool, bool forFileRead)
         return nullptr;
     }
     const size_t size = getBlockSize();
-    char* block = static_cast<char*>((pool ? pool : oxMemoryPool::getDefault())->allocate(size, blockAlignment(size)));
+    char* block = static_cast<char*>((pool ? pool : oxMemoryPool::getDefault())->allocate(size, blockAlignment()));
     if (!block) {
         oxReportWarning("out of memory for an object of class %s", _name.c_str());
         return nullptr;
@@ -267,7 +275,10 @@ int oxMetaObject::createInstances(oxMemoryPool* pool, int n, oxObject** out)
                         !_registered ? "not registered" : "abstract");
         return 0;
     }
-    const size_t stride = (getBlockSize() + 63) & ~size_t(63);
+    // An object with members keeps its own fields on cache lines of their own (a frame reads
+    // them apart from the members); one without is packed, as a frame reads it whole.
+    const size_t lineAlign = _members.empty() ? 16 : 64;
+    const size_t stride = (getBlockSize() + lineAlign - 1) & ~(lineAlign - 1);
     // Every object and member in a block is one of its users.
     size_t users = 1;
     std::vector<const oxMetaObject*> open{this};
@@ -282,12 +293,12 @@ int oxMetaObject::createInstances(oxMemoryPool* pool, int n, oxObject** out)
     // Blocks of up to a megabyte: large enough to be read in sequence, small enough not to
     // hold much memory for long when most of a pool is released.
     const size_t perBlock =
-        std::max<size_t>(1, std::min<size_t>(oxMemoryPool::kMaxUsers / users, (size_t(1) << 20) / stride));
+        std::max<size_t>(1, std::min<size_t>(oxMemoryPool::kMaxUsers / users, kMaxMemberOffset / stride));
     oxMemoryPool* into = pool ? pool : oxMemoryPool::getDefault();
     int made = 0;
     while (made < n) {
         const size_t count = std::min(perBlock, size_t(n - made));
-        char* block = static_cast<char*>(into->allocate(stride * count, 64));
+        char* block = static_cast<char*>(into->allocate(stride * count, lineAlign));
         if (!block) {
             oxReportWarning("out of memory for objects of class %s", _name.c_str());
             break;

@@ -41,7 +41,7 @@ struct oxClassRecord {
 // Every object in a block counts as a user of it; the block is freed when the last one goes,
 // so a member someone else still holds outlives its owner, and a field set to another
 // object simply leaves its member's slot empty (a later allocateOwnedFields reuses it).
-// Blocks of 64 bytes and more start on a cache line.
+// Blocks of objects with members start on a cache line.
 class oxMetaObject : public oxObject {
     OX_CLASS(oxMetaObject, oxObject)
 public:
@@ -98,6 +98,12 @@ public:
     // Sets a field by name from text, running its change notification.
     bool setFieldFromText(oxObject* object, std::string_view name, std::string_view text) const;
 
+    // The class's index for objects' headers: 1 and up in registration order, 0 beyond the
+    // first 4095 classes (their objects then find their class through a virtual call).
+    int getIndex() const { return _index; }
+    static oxMetaObject* getIndexed(int index) { return _indexed[index]; }
+    static constexpr int kMaxIndexed = 4096;
+
     int getNodeHandle() const { return _nodeHandle; }
     void setNodeHandle(int handle) { _nodeHandle = handle; }
     int getAttrHandle() const { return _attrHandle; }
@@ -135,7 +141,9 @@ private:
     void clearSlots(char* object) const;
     // Runs the destructor and gives the object's share of its block back.
     static void destroyObject(oxObject* object);
-    static size_t blockAlignment(size_t size) { return size >= 64 ? 64 : 16; }
+    // Blocks with members start on a cache line: the object's own fields fill its first.
+    size_t blockAlignment() const { return _members.empty() ? 16 : 64; }
+    static constexpr size_t kMaxMemberOffset = size_t(1) << 20;
 
     std::string _name;
     oxMetaObject* _parent = nullptr;
@@ -144,6 +152,8 @@ private:
     bool _registered = false;
     bool _registering = false;
     oxObject* (*_construct)(void*) = nullptr;
+    int _index = 0;
+    static oxMetaObject* _indexed[kMaxIndexed];
     size_t _inlineRoom = 0;
     // Layout: 0 not computed, 1 computing (a class that owns itself gets no slot), 2 done.
     int _layoutState = 0;
@@ -366,6 +376,12 @@ template <class C>
 C* oxCreateInstance(oxMemoryPool* pool)
 {
     return static_cast<C*>(oxRegisterClass<C>()->createInstance(pool));
+}
+
+inline oxMetaObject* oxObject::getMetaObjectFast() const
+{
+    const uint32_t index = (_place >> kClassShift) & kClassMask;
+    return index ? oxMetaObject::getIndexed(int(index)) : getMetaObject();
 }
 
 inline bool oxIsOfType(const oxObject* object, const oxMetaObject* meta)

@@ -135,6 +135,7 @@ oxResult oxObject::copy(const oxObject* source, CopyMethod method)
     if (source == this)
         return kSuccess;
     const oxMetaObject* meta = getMetaObject();
+    source->syncDeclaredFields();
     if (!source->isOfType(meta)) {
         oxReportWarning("cannot copy an object of class %s into one of class %s", source->getMetaObject()->getName(),
                         meta->getName());
@@ -184,6 +185,8 @@ bool oxObject::isAlikeShallow(const oxObject* other) const
     const oxMetaObject* meta = getMetaObject();
     if (other->getMetaObject() != meta)
         return false;
+    syncDeclaredFields();
+    other->syncDeclaredFields();
     for (int i = 0; i < meta->getMetaFieldCount(); ++i) {
         const oxMetaField* f = meta->getIndexedMetaField(i);
         if (f->isPersistent() && !f->isAlike(this, other))

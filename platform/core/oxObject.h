@@ -39,8 +39,8 @@ public:
 
     virtual oxMetaObject* getMetaObject() const;
     // The same without a virtual call, for per-node hot paths such as traversal dispatch:
-    // objects made through their class remember it.
-    oxMetaObject* getMetaObjectFast() const { return _meta ? _meta : getMetaObject(); }
+    // objects made through their class remember its index.
+    oxMetaObject* getMetaObjectFast() const;
 
     void ref() const { ++_refCount; }
     void release() const;
@@ -94,6 +94,9 @@ public:
     virtual void userCopyDeep(const oxObject* source);
     virtual bool userIsAlikeShallow(const oxObject* other) const;
     virtual void preWrite() {}
+    // Classes that keep a faster form of some declared fields while they run (render
+    // packages) bring the fields up to date here; copies and comparisons call it first.
+    virtual void syncDeclaredFields() const {}
     virtual void postFileRead() {}
     // Called on a new object of a redirected (newer) class with the object that was read
     // under the older description. The default copies the fields both classes share by
@@ -121,17 +124,23 @@ private:
     void destroy();
     // The memory block the object lives in: its own, or the one of the object that keeps it
     // as a member, or a batch of pooled objects.
-    void* getBlock() const { return const_cast<char*>(reinterpret_cast<const char*>(this)) - (_place >> kOffsetShift) * 16; }
+    void* getBlock() const
+    {
+        return const_cast<char*>(reinterpret_cast<const char*>(this)) - size_t(_place >> kOffsetShift) * 16;
+    }
 
+    // The header is two words: the virtual table and this one, so that a node's own fields
+    // and the first entries of its lists share its first cache lines.
     enum : uint32_t {
         kCounted = 1,      // created through its class description, which counts it
         kHasLayout = 2,    // its class's member slots and room follow it
         kInlineMember = 4, // lives in a slot of the object that owns it
         kPoolOwned = 8,
-        kOffsetShift = 4,  // the rest: distance back to the block's start, in 16-byte units
+        kClassShift = 4,   // 12 bits: the class's registration index, 0 when unknown
+        kClassMask = 0xfff,
+        kOffsetShift = 16, // 16 bits: distance back to the block's start, in 16-byte units
     };
 
-    oxMetaObject* _meta = nullptr;
     mutable int32_t _refCount = 0;
     uint32_t _place = 0;
 };

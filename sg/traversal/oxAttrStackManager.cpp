@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/core/oxRegistry.h"
+#include "sg/traversal/oxRenderPackage.h"
 
 namespace Kel::Sg {
 
@@ -380,7 +381,14 @@ void oxAttrStackManager::appendIncrementalUpdate(List* list)
         s->_hasChangedFromLastIncrementalFlush = false;
         oxAttr* current = s->getTopOrDefault();
         if (current != s->_lastIncrementalFlushedAttr) {
-            list->append(current);
+            // A frame's display list does not hold what the frame's pools own: they outlive it.
+            if constexpr (List::holdsReferences) {
+                if (current->isPoolOwned())
+                    list->appendWithoutReference(current);
+                else
+                    list->append(current);
+            } else
+                list->append(current);
             s->_lastIncrementalFlushedAttr = current;
         }
     }
@@ -435,6 +443,29 @@ void oxAttrStackManager::flushAttrs(oxNonRefCountedAttrList* list)
 void oxAttrStackManager::flushAttrs(oxAttrList* list)
 {
     collectFullState(list);
+}
+
+int oxAttrStackManager::flushAttrs(oxAttr** attrs, int32_t* handles, int max)
+{
+    if (getFullStateBound() > max)
+        return -1;
+    _nextAttrUpdateList->removeAll();
+    if (_nextAttrUpdateList->getCapacity() < _attrRootUpdateList->getCount())
+        _nextAttrUpdateList->setCapacity(_attrRootUpdateList->getCount());
+    int n = 0;
+    for (int32_t handle : *_attrRootUpdateList) {
+        oxAttrStack* s = stackAt(handle);
+        oxAttr* current = s->getTopOrDefault();
+        if (current != s->_default.get()) {
+            _nextAttrUpdateList->append(handle);
+            attrs[n] = current;
+            handles[n++] = handle | (current->isPoolOwned() ? oxStateRecord::kPoolOwned : 0);
+        } else
+            s->_hasChangedFromRoot = false;
+    }
+    std::swap(_nextAttrUpdateList, _attrRootUpdateList);
+    _stackChanged = false;
+    return n;
 }
 
 void oxAttrStackManager::reset()

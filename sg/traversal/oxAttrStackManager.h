@@ -182,6 +182,11 @@ public:
     void flushUpdateAttrsNoReset(oxAttrList* list);
     void flushAttrs(oxNonRefCountedAttrList* list);
     void flushAttrs(oxAttrList* list);
+    // The same full flush as pairs: every attribute that differs from its default into
+    // `attrs` and its stack's handle into `handles` (with oxStateRecord::kPoolOwned set when a
+    // pool owns the attribute). Room for getFullStateBound() entries is always enough.
+    int flushAttrs(oxAttr** attrs, int32_t* handles, int max);
+    int getFullStateBound() const { return _attrRootUpdateList->getCount(); }
 
     // Every stack back to its empty state, slots and queued light states dropped.
     virtual void reset();

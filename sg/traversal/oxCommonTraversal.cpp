@@ -428,6 +428,13 @@ void oxCommonTraversal::userInstantiate(bool forFileRead)
     _normalizeNormalsEnable->setEnabled(true);
 }
 
+void oxCommonTraversal::userRelease()
+{
+    if (_sorter)
+        _sorter->reset();
+    oxTraversal::userRelease();
+}
+
 void oxCommonTraversal::setVisualContext(oxVisualContext* vc)
 {
     _vc = vc;

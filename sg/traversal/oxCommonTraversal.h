@@ -65,7 +65,14 @@ public:
     oxAttrDefaultManager* getDefaultManager() const { return _defaultManager; }
     void setCapabilityManager(oxCapabilityManager* m) { _capabilityManager = m; }
     oxCapabilityManager* getCapabilityManager() const { return _capabilityManager; }
-    virtual void setSorter(oxSorter* sorter) { _sorter = sorter; }
+    // The frame's display list refers to this traversal's pooled attributes without holding
+    // them: a sorter that leaves the traversal (or outlives it) starts a new frame first.
+    virtual void setSorter(oxSorter* sorter)
+    {
+        if (_sorter && _sorter != sorter)
+            _sorter->reset();
+        _sorter = sorter;
+    }
     oxSorter* getSorter() const { return _sorter; }
     oxAttrStackManager* getAttrStackManager() const { return _attrStack; }
     oxAttrPoolManager* getAttrPoolManager() const { return _attrPoolManager; }
@@ -148,6 +155,7 @@ public:
     int getSegmentOverrideCount(const char* name) const;
 
     void userInstantiate(bool forFileRead) override;
+    void userRelease() override;
     static void _registerDependencies();
 
 protected:

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/attrs/oxMatrixAttrs.h"
+#include "platform/attrs/oxTextureUnitAttrs.h"
 #include "platform/attrs/oxViewAttrs.h"
 #include "sg/traversal/oxAttrStackManager.h"
 
@@ -164,20 +165,31 @@ void medianQuickSort(T* a, int lo, int hi, Before before)
 
 enum class SortAlgorithm { Adaptive, Quick, Standard };
 
-// Sorts `order` (indices into `packages`) through a copy of the keys. The algorithms make
-// the same comparisons with the same outcomes as on the bare indices, so the order they
-// leave is the one a sort of the indices would.
-void sortOrder(oxIntList* order, const oxRenderPackageList* packages, std::vector<SortKey>& keys,
-               std::vector<SortKey>& scratch, SortAlgorithm algorithm, bool (*before)(const SortKey&, const SortKey&))
+// Sorts `order` (indices into `packages`) through a copy of the keys taken when the packages
+// were filed. The algorithms make the same comparisons with the same outcomes as on the bare
+// indices, so the order they leave is the one a sort of the indices would. Lists edited
+// behind the sorter's back (their count no longer matches the keys) have their keys taken
+// from the packages again.
+void sortOrder(oxIntList* order, const oxRenderPackageList* packages, const std::vector<SortKey>& filed,
+               std::vector<SortKey>& keys, std::vector<SortKey>& scratch, SortAlgorithm algorithm,
+               bool (*before)(const SortKey&, const SortKey&))
 {
     const int n = order->getCount();
     if (n < 2)
         return;
     keys.resize(size_t(n));
     const int32_t* indices = order->data();
+    const int count = packages->getCount();
+    const bool keysFiled = filed.size() == size_t(count);
     for (int i = 0; i < n; ++i) {
-        const oxRenderPackage* p = packages->get(indices[i]);
-        keys[size_t(i)] = SortKey{textureKey(p), distanceKey(p), indices[i]};
+        const int32_t index = indices[i];
+        if (keysFiled && index >= 0 && index < count)
+            keys[size_t(i)] = filed[size_t(index)];
+        else {
+            const oxRenderPackage* p = index >= 0 && index < count ? packages->get(index) : nullptr;
+            keys[size_t(i)] = p ? SortKey{textureKey(p), distanceKey(p), index, p} : SortKey{0, -INFINITY, index, nullptr};
+        }
+        keys[size_t(i)].index = index;
     }
     switch (algorithm) {
     case SortAlgorithm::Adaptive: keptOrderSort(keys.data(), n, scratch, before); break;
@@ -200,7 +212,42 @@ bool isGeometry(const oxAttr* attr)
                     attr->isOfType(oxGeometrySetAttr::getClassTypeSafe()));
 }
 
+// The frames sorters are building now, one stamp each: a package recorded under a stamp that
+// is no longer here belongs to a finished frame. Few sorters live at once.
+std::vector<uint32_t>& liveFrameStamps()
+{
+    static auto* stamps = new std::vector<uint32_t>();
+    return *stamps;
+}
+
+uint32_t g_lastFrameStamp = 0;
+
 } // namespace
+
+bool oxSorter::isCurrentFrame(uint32_t stamp)
+{
+    const std::vector<uint32_t>& live = liveFrameStamps();
+    return stamp && std::find(live.begin(), live.end(), stamp) != live.end();
+}
+
+void oxSorter::takeNewFrameStamp()
+{
+    std::vector<uint32_t>& live = liveFrameStamps();
+    if (_frameStamp)
+        live.erase(std::remove(live.begin(), live.end(), _frameStamp), live.end());
+    if (++g_lastFrameStamp == 0)
+        ++g_lastFrameStamp;
+    _frameStamp = g_lastFrameStamp;
+    live.push_back(_frameStamp);
+}
+
+void oxSorter::userRelease()
+{
+    std::vector<uint32_t>& live = liveFrameStamps();
+    live.erase(std::remove(live.begin(), live.end(), _frameStamp), live.end());
+    _frameStamp = 0;
+    oxObject::userRelease();
+}
 
 void oxSorter::arkRegisterInitialize(oxFields<oxSorter>& f)
 {
@@ -245,6 +292,7 @@ void oxSorter::arkRegisterInitialize(oxFields<oxSorter>& f)
 void oxSorter::userInstantiate(bool forFileRead)
 {
     oxObject::userInstantiate(forFileRead);
+    takeNewFrameStamp();
     if (forFileRead)
         return;
     setUpSharedObjects();
@@ -298,7 +346,7 @@ oxRenderPackage* oxSorter::allocateRenderPackage()
 {
     oxRenderPackage* package = _renderPackagePool->allocate();
     if (package)
-        package->_cachedStateAttrs = package->_stateAttrs;
+        package->startFrame(_frameStamp);
     return package;
 }
 
@@ -335,23 +383,20 @@ void oxSorter::addGeometry(oxGeometry* geometry, oxAttrStackManager* manager)
     oxRenderPackage* package = nullptr;
     if (!manager->getStackChanged() && _cachedPackage) {
         if (!distance && !custom) {
-            oxRenderPackage::appendGeometryAttrs(geometry, _cachedPackage->_geomAttrs);
+            appendGeometry(_cachedPackage, geometry);
             return;
         }
         // Each package needs its own key, but the state is the previous package's.
         package = custom ? allocateCustomRenderPackage() : allocateRenderPackage();
         if (!package)
             return;
-        package->_stateAttrs->setCount(0);
-        package->_geomAttrs->setCount(0);
-        oxRenderPackage::appendGeometryAttrs(geometry, package->_geomAttrs);
-        package->_cachedStateAttrs = _cachedPackage->getStateAttrs();
-        package->_sortingCache = _cachedPackage->_sortingCache;
+        shareState(package, _cachedPackage, geometry);
     } else {
         package = custom ? allocateCustomRenderPackage() : allocateRenderPackage();
         if (!package)
             return;
-        package->build(geometry, manager);
+        if (!recordPackage(package, geometry, manager))
+            package->build(geometry, manager);
     }
     _cachedPackage = package;
 
@@ -369,9 +414,106 @@ void oxSorter::addGeometry(oxGeometry* geometry, oxAttrStackManager* manager)
     if (_isCompoundPackageOpen && _compoundPackage)
         _compoundPackage->_theMass->append(package);
     else if (transparent)
-        _transpPackages->append(package);
+        file(_transpPackages, _transpKeys, package);
     else
-        _opaquePackages->append(package);
+        file(_opaquePackages, _opaqueKeys, package);
+}
+
+namespace {
+
+// Geometry attributes a node draws.
+int geometryCountOf(oxGeometry* geometry)
+{
+    if ((geometry->getFlags() & (oxNode::USE_RENDER_LIST | oxNode::USE_RENDER_LIST_DELETE_ORIGINAL)) &&
+        geometry->getGeoSet())
+        return 1;
+    return geometry->getGeometryAttrCount();
+}
+
+// Records hold a node's geometry and state as long as they are of a sensible size; a node
+// with more goes through the package's lists.
+constexpr int kMaxRecordedGeometry = 256;
+
+} // namespace
+
+bool oxSorter::recordPackage(oxRenderPackage* package, oxGeometry* geometry, oxAttrStackManager* manager)
+{
+    const int geometryCount = geometryCountOf(geometry);
+    const int stateRoom = manager->getFullStateBound();
+    if (geometryCount > kMaxRecordedGeometry)
+        return false;
+    // The state first, then the package's part: its geometry can grow in place while later
+    // geometry joins the package.
+    const size_t stateBytes = (oxStateRecord::bytesFor(stateRoom) + 7) & ~size_t(7);
+    char* block = static_cast<char*>(_arena.allocate(stateBytes + oxPackageRecord::bytesFor(geometryCount)));
+    if (!block)
+        return false;
+    auto* state = reinterpret_cast<oxStateRecord*>(block);
+    state->capacity = stateRoom;
+    state->valid = 1;
+    state->count = manager->flushAttrs(state->attrs(), state->handles(), stateRoom);
+    auto* record = reinterpret_cast<oxPackageRecord*>(block + stateBytes);
+    record->state = state;
+    record->geometryCount = oxRenderPackage::collectGeometryAttrs(geometry, record->geometry(), geometryCount);
+    if (record->geometryCount < 0)
+        record->geometryCount = 0;
+    package->_sortingCache = manager->getTop(Attrs::oxTextureBindAttr::getClassTypeSafe(), 0);
+    package->_cachedStateAttrs = package->_stateAttrs;
+    package->_record = record;
+    package->_stamp = _frameStamp;
+    package->_recordFlags = uint8_t((package->_recordFlags & oxRenderPackage::kListsUsed) | oxRenderPackage::kRecorded);
+    return true;
+}
+
+void oxSorter::shareState(oxRenderPackage* package, oxRenderPackage* previous, oxGeometry* geometry)
+{
+    const int geometryCount = geometryCountOf(geometry);
+    oxPackageRecord* shared = recordOf(previous);
+    auto* record = shared && geometryCount <= kMaxRecordedGeometry
+                       ? static_cast<oxPackageRecord*>(_arena.allocate(oxPackageRecord::bytesFor(geometryCount)))
+                       : nullptr;
+    if (record) {
+        record->state = shared->state;
+        record->geometryCount = oxRenderPackage::collectGeometryAttrs(geometry, record->geometry(), geometryCount);
+        if (record->geometryCount < 0)
+            record->geometryCount = 0;
+        package->_record = record;
+        package->_stamp = _frameStamp;
+        package->_recordFlags = uint8_t((package->_recordFlags & oxRenderPackage::kListsUsed) | oxRenderPackage::kRecorded);
+    } else {
+        package->takeOverRecord();
+        package->_stateAttrs->setCount(0);
+        package->_geomAttrs->setCount(0);
+        oxRenderPackage::appendGeometryAttrs(geometry, package->_geomAttrs);
+    }
+    // The state list is shared, not rebuilt: the earlier package's own or the one it shares.
+    package->_cachedStateAttrs = previous->stateListInUse();
+    package->_sortingCache = previous->_sortingCache;
+}
+
+void oxSorter::appendGeometry(oxRenderPackage* package, oxGeometry* geometry)
+{
+    const int n = geometryCountOf(geometry);
+    if (oxPackageRecord* record = recordOf(package); record && package->_stamp == _frameStamp) {
+        const int count = record->geometryCount;
+        if (_arena.extend(record, oxPackageRecord::bytesFor(count), oxPackageRecord::bytesFor(count + n))) {
+            const int added = oxRenderPackage::collectGeometryAttrs(geometry, record->geometry() + count, n);
+            record->geometryCount = count + (added < 0 ? 0 : added);
+            return;
+        }
+    }
+    package->takeOverRecord();
+    oxRenderPackage::appendGeometryAttrs(geometry, package->_geomAttrs);
+}
+
+void oxSorter::file(oxRenderPackageList* list, std::vector<SortKey>& keys, oxRenderPackage* package)
+{
+    // A list edited behind the sorter's back has its keys taken anew when it is sorted.
+    if (keys.size() != size_t(list->getCount()))
+        keys.clear();
+    const int index = list->append(package);
+    if (index >= 0 && keys.size() == size_t(index))
+        keys.push_back(SortKey{textureKey(package), distanceKey(package), index, package});
 }
 
 void oxSorter::addLightSet(oxLightSet* lightSet, oxAttrStackManager* manager)
@@ -380,8 +522,12 @@ void oxSorter::addLightSet(oxLightSet* lightSet, oxAttrStackManager* manager)
         return;
     // Without a model-view pushed the lights stand under whatever the frame starts with; a
     // null entry would change nothing, so none is written.
-    if (oxAttr* mv = manager ? manager->getTop(oxModelViewMatrixAttr::getClassTypeSafe()) : nullptr)
-        _lightAttrs->append(mv);
+    if (oxAttr* mv = manager ? manager->getTop(oxModelViewMatrixAttr::getClassTypeSafe()) : nullptr) {
+        if (mv->isPoolOwned())
+            _lightAttrs->appendWithoutReference(mv);
+        else
+            _lightAttrs->append(mv);
+    }
     for (int i = 0; i < lightSet->getLightCount(); ++i)
         if (oxLightAttr* light = lightSet->getLight(i))
             _lightAttrs->append(light);
@@ -449,9 +595,7 @@ void oxSorter::beginCompoundRenderPackage(bool transparent, bool first)
     _isCompoundPackageOpen = true;
     _compoundPackage = package;
     package->_theMass->setCount(0);
-    // A package built before the compound must not take in its first geometry (nor share
-    // its state with it): that geometry would be drawn outside the unit.
-    _cachedPackage = nullptr;
+    package->_recordFlags |= oxRenderPackage::kListsUsed;
 }
 
 void oxSorter::endCompoundRenderPackage()
@@ -461,7 +605,6 @@ void oxSorter::endCompoundRenderPackage()
     if (--_compoundPackageNestCount > 0)
         return;
     _isCompoundPackageOpen = false;
-    _cachedPackage = nullptr;
     oxRenderPackage* package = _compoundPackage; // the pool keeps it alive
     _compoundPackage = nullptr;
     if (!package || package->_theMass->getCount() == 0)
@@ -472,23 +615,23 @@ void oxSorter::endCompoundRenderPackage()
     package->_sortingCache = first->_sortingCache;
     package->_distance = first->_distance;
     if (_isCompoundPackageTransparent)
-        _transpPackages->append(package);
+        file(_transpPackages, _transpKeys, package);
     else if (_isCompoundPackageFirst)
         _firstPackages->append(package);
     else
-        _opaquePackages->append(package);
+        file(_opaquePackages, _opaqueKeys, package);
 }
 
 void oxSorter::appendOpaqueRenderPackage(oxRenderPackage* package)
 {
     if (package)
-        _opaquePackages->append(package);
+        file(_opaquePackages, _opaqueKeys, package);
 }
 
 void oxSorter::appendTransparentPackages(oxRenderPackage* package)
 {
     if (package)
-        _transpPackages->append(package);
+        file(_transpPackages, _transpKeys, package);
 }
 
 void oxSorter::appendPendingState(oxAttrStackManager* manager)
@@ -506,20 +649,20 @@ void oxSorter::sortOpaquePackages(bool orderKept)
 {
     oxIntList* order = _opaquePackageIndices;
     if (_mode & SORT_OPAQUE_TEXTURE)
-        sortOrder(order, _opaquePackages, _sortKeys, _sortScratch, keptOrFresh(orderKept), byTexture);
+        sortOrder(order, _opaquePackages, _opaqueKeys, _sortKeys, _sortScratch, keptOrFresh(orderKept), byTexture);
     else if (_mode & SORT_OPAQUE_DISTANCE_FTB) // farthest first, whatever the name says
-        sortOrder(order, _opaquePackages, _sortKeys, _sortScratch, SortAlgorithm::Standard, farthestFirst);
+        sortOrder(order, _opaquePackages, _opaqueKeys, _sortKeys, _sortScratch, SortAlgorithm::Standard, farthestFirst);
     else if (_mode & SORT_OPAQUE_TEXTURE_DISTANCE_FTB)
-        sortOrder(order, _opaquePackages, _sortKeys, _sortScratch, keptOrFresh(orderKept), byTextureThenNearest);
+        sortOrder(order, _opaquePackages, _opaqueKeys, _sortKeys, _sortScratch, keptOrFresh(orderKept), byTextureThenNearest);
 }
 
 void oxSorter::sortTransparentPackages(oxAttrStackManager* manager)
 {
     oxIntList* order = _transpPackageIndices;
     if (_mode & SORT_TRANSPARENT_DISTANCE)
-        sortOrder(order, _transpPackages, _sortKeys, _sortScratch, SortAlgorithm::Standard, farthestFirst);
+        sortOrder(order, _transpPackages, _transpKeys, _sortKeys, _sortScratch, SortAlgorithm::Standard, farthestFirst);
     else if (_mode & SORT_TRANSPARENT_TEXTURE)
-        sortOrder(order, _transpPackages, _sortKeys, _sortScratch, SortAlgorithm::Quick, byTexture);
+        sortOrder(order, _transpPackages, _transpKeys, _sortKeys, _sortScratch, SortAlgorithm::Quick, byTexture);
     else if (_mode & SORT_TRANSPARENT_CUSTOM)
         customSortTransparentPackages(manager);
 }
@@ -583,70 +726,69 @@ void oxSorter::separateFrontAndBack(oxAttrStackManager* manager)
 namespace {
 
 constexpr int kPrefetchPackage = 12;
-constexpr int kPrefetchLists = 8;
-constexpr int kPrefetchContents = 4;
-
-void prefetchObject(const void* object)
-{
-    __builtin_prefetch(object);
-    __builtin_prefetch(static_cast<const char*>(object) + 64);
-}
+constexpr int kPrefetchRecord = 6;
 
 void prefetchPackage(const oxRenderPackage* package)
 {
     if (package)
-        prefetchObject(package);
+        __builtin_prefetch(package);
 }
 
-void prefetchPackageLists(const oxRenderPackage* package)
+// A recorded package's record lies in the frame arena, in build order, which a sorted
+// order visits out of turn.
+void prefetchRecord(const oxRenderPackage* package, const oxPackageRecord* record)
 {
-    if (!package)
+    if (!package || !record)
         return;
-    __builtin_prefetch(package->getStateAttrs());
-    __builtin_prefetch(package->getGeometryAttrs());
-    __builtin_prefetch(package->getSubPackages());
-}
-
-// Reading an entry brings the list's array in; the state attributes themselves are
-// fetched too (the model-view of every leaf is an attribute of its own).
-void prefetchPackageContents(const oxRenderPackage* package)
-{
-    if (!package)
-        return;
-    const oxNonRefCountedAttrList* state = package->getStateAttrs();
-    for (int i = 0; state && i < state->getCount(); ++i)
-        __builtin_prefetch(state->get(i));
-    const oxNonRefCountedAttrList* geometry = package->getGeometryAttrs();
-    if (geometry && geometry->getCount())
-        __builtin_prefetch(geometry->get(0));
+    __builtin_prefetch(record);
+    if (record->state)
+        __builtin_prefetch(record->state);
 }
 
 } // namespace
 
-void oxSorter::reducePackage(oxRenderPackage* package, oxNonRefCountedAttrList*& lastState, oxDisplayListAttr* output,
-                             oxAttrStackManager* manager)
+void oxSorter::reduceState(oxRenderPackage* package, oxStateRecord* record, oxNonRefCountedAttrList* list,
+                           oxDisplayListAttr* output, oxAttrStackManager* manager)
 {
-    oxNonRefCountedAttrList* state = package->getStateAttrs();
+    const int n = record ? record->count : list->getCount();
+    oxAttr* const* attrs = record ? record->attrs() : nullptr;
+    const int32_t* handles = record ? record->handles() : nullptr;
+    for (int i = 0; i < n; ++i) {
+        oxAttr* attr = attrs ? attrs[i] : list->get(i);
+        if (!attr)
+            continue;
+        // A record knows each stack and whether a pool owns the attribute, so the attribute
+        // itself (one per leaf for the model-view) is never loaded.
+        const int32_t tagged = handles ? handles[i] : manager->getAttrHandleSafe(attr);
+        const bool poolOwned = handles ? (tagged & oxStateRecord::kPoolOwned) != 0 : attr->isPoolOwned();
+        const int handle = handles ? (tagged & oxStateRecord::kHandleMask) : tagged;
+        oxAttrStack* stack = manager->getStack(handle);
+        if (!stack) {
+            // Nothing records what the output has for it: always emitted.
+            output->append(attr);
+            continue;
+        }
+        _curList->append(handle);
+        stack->setCachedRenderPackage(package);
+        if (attr != stack->getLastIncrementalFlushedAttr()) {
+            if (poolOwned)
+                output->appendWithoutReference(attr);
+            else
+                output->append(attr);
+            stack->setLastIncrementalFlushedAttr(attr);
+        }
+    }
+}
+
+void oxSorter::reducePackage(oxRenderPackage* package, oxPackageRecord* record, oxNonRefCountedAttrList*& lastState,
+                             oxDisplayListAttr* output, oxAttrStackManager* manager)
+{
+    oxNonRefCountedAttrList* state = package->stateListInUse();
     if (state != lastState) {
         lastState = state;
-        for (int i = 0; i < state->getCount(); ++i) {
-            oxAttr* attr = state->get(i);
-            if (!attr)
-                continue;
-            const int handle = manager->getAttrHandleSafe(attr);
-            oxAttrStack* stack = manager->getStack(handle);
-            if (!stack) {
-                // Nothing records what the output has for it: always emitted.
-                output->append(attr);
-                continue;
-            }
-            _curList->append(handle);
-            stack->setCachedRenderPackage(package);
-            if (attr != stack->getLastIncrementalFlushedAttr()) {
-                output->append(attr);
-                stack->setLastIncrementalFlushedAttr(attr);
-            }
-        }
+        oxStateRecord* recorded = record && record->state && record->state->valid ? record->state : nullptr;
+        if (recorded || state)
+            reduceState(package, recorded, state, output, manager);
         // What the previous package set and this one leaves alone goes back to the default.
         for (int32_t handle : *_prevList) {
             oxAttrStack* stack = manager->getStack(handle);
@@ -660,6 +802,13 @@ void oxSorter::reducePackage(oxRenderPackage* package, oxNonRefCountedAttrList*&
         }
         std::swap(_curList, _prevList);
         _curList->removeAll();
+    }
+    if (record) {
+        oxAttr* const* geometry = record->geometry();
+        for (int i = 0; i < record->geometryCount; ++i)
+            if (geometry[i])
+                output->append(geometry[i]);
+        return;
     }
     oxNonRefCountedAttrList* geometry = package->_geomAttrs;
     for (int i = 0; i < geometry->getCount(); ++i)
@@ -681,26 +830,26 @@ void oxSorter::sequentialStateReduce(oxRenderPackageList* packages, oxIntList* o
         return index >= 0 && index < packageCount ? packages->get(index) : nullptr;
     };
     for (int k = 0; k < n; ++k) {
-        // Packages lie apart in memory and a sorted order visits them out of turn: each
-        // stage fetches what the reduction of a later package reads first, the package
-        // furthest ahead, then its lists, then what the lists hold.
+        // Packages lie apart in memory and a sorted order visits them out of turn: the
+        // package furthest ahead is fetched first, its record a few packages later.
         if (k + kPrefetchPackage < n)
             prefetchPackage(packageAt(k + kPrefetchPackage));
-        if (k + kPrefetchLists < n)
-            prefetchPackageLists(packageAt(k + kPrefetchLists));
-        if (k + kPrefetchContents < n)
-            prefetchPackageContents(packageAt(k + kPrefetchContents));
+        if (k + kPrefetchRecord < n)
+            if (const oxRenderPackage* ahead = packageAt(k + kPrefetchRecord))
+                prefetchRecord(ahead, recordOf(ahead));
         oxRenderPackage* package = packageAt(k);
         if (!package)
             continue;
-        if (!package->isCompound()) {
-            reducePackage(package, lastState, output, manager);
+        oxPackageRecord* record = recordOf(package);
+        // A recorded package is never a compound one.
+        oxRenderPackageList* parts = record ? nullptr : package->_theMass.get();
+        if (!parts || parts->getCount() == 0) {
+            reducePackage(package, record, lastState, output, manager);
             continue;
         }
-        oxRenderPackageList* parts = package->_theMass;
         for (int i = 0; i < parts->getCount(); ++i)
             if (oxRenderPackage* part = parts->get(i))
-                reducePackage(part, lastState, output, manager);
+                reducePackage(part, recordOf(part), lastState, output, manager);
     }
 }
 
@@ -754,10 +903,13 @@ void oxSorter::reset()
     _firstPackages->setCount(0);
     _transpPackages->setCount(0);
     _opaquePackages->setCount(0);
-    for (int i = 0; i < _renderPackagePool->getCount(); ++i)
-        if (oxRenderPackage* package = _renderPackagePool->get(i))
-            package->_theMass->setCount(0);
+    _opaqueKeys.clear();
+    _transpKeys.clear();
+    // Packages are emptied when they are handed out again, not here: a reset touches none
+    // of them, and the records of the last frame expire with its stamp.
     _renderPackagePool->reset();
+    _arena.rewind();
+    takeNewFrameStamp();
     // Emptied, not freed: the lists keep their room from frame to frame.
     for (oxDisplayListAttr* list : {_firstAttrs.get(), _transpAttrs.get(), _opaqueAttrs.get(),
                                     _lastEmptyRenderPackageAttrs.get(), _firstEmptyRenderPackageAttrs.get(),

@@ -108,14 +108,21 @@ public:
                                oxAttrStackManager* manager);
 
     void userInstantiate(bool forFileRead) override;
+    void userRelease() override;
     // A sorter read from a file starts a fresh frame with its settings.
     void postFileRead() override;
 
-    // What a sort orders one package by, copied out of it for the sort.
+    // Whether `stamp` names the frame some sorter is building now: the records of packages
+    // stamped with it are in force.
+    static bool isCurrentFrame(uint32_t stamp);
+
+    // What a sort orders one package by, taken when the package is filed so that sorting
+    // reads one array instead of every package.
     struct SortKey {
         uintptr_t texture;
         float distance;
         int32_t index;
+        const oxRenderPackage* package;
     };
 
 protected:
@@ -132,8 +139,26 @@ protected:
     void sortTransparentPackages(oxAttrStackManager* manager);
     void emitTransparentPackages(oxAttrStackManager* manager);
     void separateFrontAndBack(oxAttrStackManager* manager);
-    void reducePackage(oxRenderPackage* package, oxNonRefCountedAttrList*& lastState, oxDisplayListAttr* output,
-                       oxAttrStackManager* manager);
+    void reducePackage(oxRenderPackage* package, oxPackageRecord* record, oxNonRefCountedAttrList*& lastState,
+                       oxDisplayListAttr* output, oxAttrStackManager* manager);
+    void reduceState(oxRenderPackage* package, oxStateRecord* record, oxNonRefCountedAttrList* list,
+                     oxDisplayListAttr* output, oxAttrStackManager* manager);
+    // The package's record when this sorter made it in this frame (or another sorter in its).
+    oxPackageRecord* recordOf(const oxRenderPackage* package) const
+    {
+        if (!(package->_recordFlags & oxRenderPackage::kRecorded))
+            return nullptr;
+        return package->_stamp == _frameStamp ? package->_record : package->getRecord();
+    }
+    // Records the full state and the geometry in the frame arena; false when they do not
+    // fit a record (the package then holds them in its lists).
+    bool recordPackage(oxRenderPackage* package, oxGeometry* geometry, oxAttrStackManager* manager);
+    // A new package under the state of `previous`, drawing `geometry`.
+    void shareState(oxRenderPackage* package, oxRenderPackage* previous, oxGeometry* geometry);
+    void appendGeometry(oxRenderPackage* package, oxGeometry* geometry);
+    // Files a package in a sorted list with its sort key.
+    void file(oxRenderPackageList* list, std::vector<SortKey>& keys, oxRenderPackage* package);
+    void takeNewFrameStamp();
 
     oxSmartPointer<oxDisplayListAttr> _dlist;
     int32_t _mode = 0;
@@ -171,7 +196,13 @@ protected:
     bool _useZSort = false;
     bool _forceNoSeparate = false;
     bool _printOutputState = false;
-    // Run-time scratch of the sorts, not a field: it keeps its room from frame to frame.
+    // Run-time scratch, not fields: they keep their room from frame to frame. The arena holds
+    // the records of the frame's packages; the keys are those of the opaque and transparent
+    // lists, entry for entry.
+    oxFrameArena _arena;
+    uint32_t _frameStamp = 0;
+    std::vector<SortKey> _opaqueKeys;
+    std::vector<SortKey> _transpKeys;
     std::vector<SortKey> _sortKeys;
     std::vector<SortKey> _sortScratch;
 };
