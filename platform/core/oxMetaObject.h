@@ -35,7 +35,7 @@ struct oxClassRecord {
 //
 //   [object][owned member][owned member]...[room]
 //
-// each part 16-byte aligned, a member laid out the same way in turn. Members whose class
+// each part 8-byte aligned, a member laid out the same way in turn. Members whose class
 // has room (the lists) come first, most derived class's first, so that the lists a walk
 // reads lie right after the fields that point at them and a node's parent list comes last.
 // Every object in a block counts as a user of it; the block is freed when the last one goes,
@@ -135,7 +135,7 @@ private:
     };
     // Computes the member slots on first use, when every class they name is registered.
     void computeLayout();
-    size_t blockSizeWithRoom(size_t room) const { return _membersEnd + ((room + 15) & ~size_t(15)); }
+    size_t blockSizeWithRoom(size_t room) const { return _membersEnd + ((room + 7) & ~size_t(7)); }
     oxObject* construct(char* at, char* block, uint32_t flags, size_t room, bool forFileRead);
     // Marks every member slot below `object` empty.
     void clearSlots(char* object) const;
@@ -143,7 +143,7 @@ private:
     static void destroyObject(oxObject* object);
     // Blocks with members start on a cache line: the object's own fields fill its first.
     size_t blockAlignment() const { return _members.empty() ? 16 : 64; }
-    static constexpr size_t kMaxMemberOffset = size_t(1) << 20;
+    static constexpr size_t kMaxMemberOffset = size_t(1) << 19;
 
     std::string _name;
     oxMetaObject* _parent = nullptr;
@@ -320,6 +320,7 @@ struct oxClassAccess {
         if constexpr (!std::is_same_v<C, oxObject>) {
             // Casts to the registered parent must be plain static casts.
             static_assert(std::is_base_of_v<typename C::oxParentClass, C>, "the registered parent must be a base");
+            static_assert(alignof(C) <= 8, "objects are laid out on 8-byte boundaries inside their blocks");
             r.registerParent = &C::oxParentClass::arkRegisterInternal;
         }
         r.name = C::oxClassName();

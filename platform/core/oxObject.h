@@ -73,7 +73,7 @@ public:
     // the base.
     //
     // Runs first, before any other hook, when the class gives its objects room of their own
-    // (oxInlineRoom): `room` is `bytes` long, 16-byte aligned and lives as long as the object.
+    // (oxInlineRoom): `room` is `bytes` long, 8-byte aligned and lives as long as the object.
     virtual void userInlineRoom(void* room, size_t bytes)
     {
         (void)room;
@@ -126,7 +126,7 @@ private:
     // as a member, or a batch of pooled objects.
     void* getBlock() const
     {
-        return const_cast<char*>(reinterpret_cast<const char*>(this)) - size_t(_place >> kOffsetShift) * 16;
+        return const_cast<char*>(reinterpret_cast<const char*>(this)) - size_t(_place >> kOffsetShift) * 8;
     }
 
     // The header is two words: the virtual table and this one, so that a node's own fields
@@ -138,7 +138,7 @@ private:
         kPoolOwned = 8,
         kClassShift = 4,   // 12 bits: the class's registration index, 0 when unknown
         kClassMask = 0xfff,
-        kOffsetShift = 16, // 16 bits: distance back to the block's start, in 16-byte units
+        kOffsetShift = 16, // 16 bits: distance back to the block's start, in 8-byte units
     };
 
     mutable int32_t _refCount = 0;

@@ -29,6 +29,8 @@ public:
 
     int getCount() const { return _count; }
     oxObject* getObject(int index) const { return entry(_items[index]); }
+    // Where entry `index` is kept, for prefetching a long list read out of order.
+    const void* getEntryAddress(int index) const { return _items + index; }
     // The class every entry must be of (lists typed over a class narrow it).
     virtual oxMetaObject* getElementType() const { return oxObject::getClassTypeSafe(); }
 
@@ -224,8 +226,9 @@ private:
         auto* grown = static_cast<uintptr_t*>(_heap ? std::realloc(_items, bytes) : std::malloc(bytes));
         if (!grown)
             return false;
-        if (!_heap && _count)
-            std::memcpy(grown, _items, size_t(_count) * sizeof(uintptr_t));
+        if (!_heap)
+            for (int i = 0; i < _count; ++i)
+                grown[i] = _items[i];
         _items = grown;
         _capacity = target;
         _heap = true;

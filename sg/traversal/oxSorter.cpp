@@ -42,24 +42,25 @@ using SortKey = oxSorter::SortKey;
 
 // Orders of sort keys. They compare the keys copied out of the packages, so a sort reads
 // one contiguous array instead of two packages per comparison.
-bool byTexture(const SortKey& a, const SortKey& b)
-{
-    return a.texture < b.texture;
-}
+// Function objects, so that the sorts inline their comparisons.
+struct ByTexture {
+    bool operator()(const SortKey& a, const SortKey& b) const { return a.texture < b.texture; }
+};
 
-bool farthestFirst(const SortKey& a, const SortKey& b)
-{
-    return a.distance > b.distance;
-}
+struct FarthestFirst {
+    bool operator()(const SortKey& a, const SortKey& b) const { return a.distance > b.distance; }
+};
 
 // Texture first, then nearer first: state changes stay grouped by texture, and within a
 // texture the nearest geometry fills the depth buffer first.
-bool byTextureThenNearest(const SortKey& a, const SortKey& b)
-{
-    if (a.texture != b.texture)
-        return a.texture < b.texture;
-    return a.distance < b.distance;
-}
+struct ByTextureThenNearest {
+    bool operator()(const SortKey& a, const SortKey& b) const
+    {
+        if (a.texture != b.texture)
+            return a.texture < b.texture;
+        return a.distance < b.distance;
+    }
+};
 
 void fillIdentityOrder(oxIntList* order, int n)
 {
@@ -170,9 +171,9 @@ enum class SortAlgorithm { Adaptive, Quick, Standard };
 // indices, so the order they leave is the one a sort of the indices would. Lists edited
 // behind the sorter's back (their count no longer matches the keys) have their keys taken
 // from the packages again.
+template <class Before>
 void sortOrder(oxIntList* order, const oxRenderPackageList* packages, const std::vector<SortKey>& filed,
-               std::vector<SortKey>& keys, std::vector<SortKey>& scratch, SortAlgorithm algorithm,
-               bool (*before)(const SortKey&, const SortKey&))
+               std::vector<SortKey>& keys, std::vector<SortKey>& scratch, SortAlgorithm algorithm, Before before)
 {
     const int n = order->getCount();
     if (n < 2)
@@ -183,6 +184,9 @@ void sortOrder(oxIntList* order, const oxRenderPackageList* packages, const std:
     const bool keysFiled = filed.size() == size_t(count);
     for (int i = 0; i < n; ++i) {
         const int32_t index = indices[i];
+        // A kept order reads the filed keys out of turn.
+        if (constexpr int ahead = 16; keysFiled && i + ahead < n && unsigned(indices[i + ahead]) < unsigned(count))
+            __builtin_prefetch(&filed[size_t(indices[i + ahead])]);
         if (keysFiled && index >= 0 && index < count)
             keys[size_t(i)] = filed[size_t(index)];
         else {
@@ -649,20 +653,20 @@ void oxSorter::sortOpaquePackages(bool orderKept)
 {
     oxIntList* order = _opaquePackageIndices;
     if (_mode & SORT_OPAQUE_TEXTURE)
-        sortOrder(order, _opaquePackages, _opaqueKeys, _sortKeys, _sortScratch, keptOrFresh(orderKept), byTexture);
+        sortOrder(order, _opaquePackages, _opaqueKeys, _sortKeys, _sortScratch, keptOrFresh(orderKept), ByTexture());
     else if (_mode & SORT_OPAQUE_DISTANCE_FTB) // farthest first, whatever the name says
-        sortOrder(order, _opaquePackages, _opaqueKeys, _sortKeys, _sortScratch, SortAlgorithm::Standard, farthestFirst);
+        sortOrder(order, _opaquePackages, _opaqueKeys, _sortKeys, _sortScratch, SortAlgorithm::Standard, FarthestFirst());
     else if (_mode & SORT_OPAQUE_TEXTURE_DISTANCE_FTB)
-        sortOrder(order, _opaquePackages, _opaqueKeys, _sortKeys, _sortScratch, keptOrFresh(orderKept), byTextureThenNearest);
+        sortOrder(order, _opaquePackages, _opaqueKeys, _sortKeys, _sortScratch, keptOrFresh(orderKept), ByTextureThenNearest());
 }
 
 void oxSorter::sortTransparentPackages(oxAttrStackManager* manager)
 {
     oxIntList* order = _transpPackageIndices;
     if (_mode & SORT_TRANSPARENT_DISTANCE)
-        sortOrder(order, _transpPackages, _transpKeys, _sortKeys, _sortScratch, SortAlgorithm::Standard, farthestFirst);
+        sortOrder(order, _transpPackages, _transpKeys, _sortKeys, _sortScratch, SortAlgorithm::Standard, FarthestFirst());
     else if (_mode & SORT_TRANSPARENT_TEXTURE)
-        sortOrder(order, _transpPackages, _transpKeys, _sortKeys, _sortScratch, SortAlgorithm::Quick, byTexture);
+        sortOrder(order, _transpPackages, _transpKeys, _sortKeys, _sortScratch, SortAlgorithm::Quick, ByTexture());
     else if (_mode & SORT_TRANSPARENT_CUSTOM)
         customSortTransparentPackages(manager);
 }
@@ -725,25 +729,13 @@ void oxSorter::separateFrontAndBack(oxAttrStackManager* manager)
 
 namespace {
 
-constexpr int kPrefetchPackage = 12;
-constexpr int kPrefetchRecord = 6;
-
-void prefetchPackage(const oxRenderPackage* package)
-{
-    if (package)
-        __builtin_prefetch(package);
-}
-
-// A recorded package's record lies in the frame arena, in build order, which a sorted
-// order visits out of turn.
-void prefetchRecord(const oxRenderPackage* package, const oxPackageRecord* record)
-{
-    if (!package || !record)
-        return;
-    __builtin_prefetch(record);
-    if (record->state)
-        __builtin_prefetch(record->state);
-}
+// How far ahead each stage of the reduction's prefetching runs: the list entry naming a
+// package, the package, its record, and the state record the package record points to.
+// Each stage reads only what an earlier stage fetched.
+constexpr int kPrefetchEntry = 24;
+constexpr int kPrefetchPackage = 16;
+constexpr int kPrefetchRecord = 8;
+constexpr int kPrefetchState = 4;
 
 } // namespace
 
@@ -830,13 +822,21 @@ void oxSorter::sequentialStateReduce(oxRenderPackageList* packages, oxIntList* o
         return index >= 0 && index < packageCount ? packages->get(index) : nullptr;
     };
     for (int k = 0; k < n; ++k) {
-        // Packages lie apart in memory and a sorted order visits them out of turn: the
-        // package furthest ahead is fetched first, its record a few packages later.
+        // Packages and their records lie apart in memory and a sorted order visits them out
+        // of turn: each is fetched a few packages before its turn.
+        if (k + kPrefetchEntry < n && unsigned(indices[k + kPrefetchEntry]) < unsigned(packageCount))
+            __builtin_prefetch(packages->getEntryAddress(indices[k + kPrefetchEntry]));
         if (k + kPrefetchPackage < n)
-            prefetchPackage(packageAt(k + kPrefetchPackage));
+            if (const oxRenderPackage* ahead = packageAt(k + kPrefetchPackage))
+                __builtin_prefetch(ahead);
         if (k + kPrefetchRecord < n)
             if (const oxRenderPackage* ahead = packageAt(k + kPrefetchRecord))
-                prefetchRecord(ahead, recordOf(ahead));
+                if (const oxPackageRecord* record = recordOf(ahead))
+                    __builtin_prefetch(record);
+        if (k + kPrefetchState < n)
+            if (const oxRenderPackage* ahead = packageAt(k + kPrefetchState))
+                if (const oxPackageRecord* record = recordOf(ahead); record && record->state)
+                    __builtin_prefetch(record->state);
         oxRenderPackage* package = packageAt(k);
         if (!package)
             continue;

@@ -11,14 +11,31 @@ int oxTraversalFunctionList::setAll(oxTraversalFunction fn)
 
 namespace {
 
-constexpr int kPrefetchAhead = 2;
+// The children of a wide group lie apart in memory. While one child is walked, the ones
+// coming next are fetched down their first-child chain, each level from a pointer that an
+// earlier iteration fetched: a node's first cache lines (its class for the dispatch, its
+// fields and the first entries of its lists), then its first child's, then that one's.
+constexpr int kPrefetchNode = 6;
+constexpr int kPrefetchChild = 4;
+constexpr int kPrefetchGrandchild = 2;
 
-// The first two cache lines of a node: its class (for the dispatch) and the fields a node
-// function reads first, such as a group's child list.
 inline void prefetchNode(const oxObject* node)
 {
+    if (!node)
+        return;
     __builtin_prefetch(node);
     __builtin_prefetch(reinterpret_cast<const char*>(node) + 64);
+    __builtin_prefetch(reinterpret_cast<const char*>(node) + 128);
+}
+
+// The first child of a group with children, else null.
+inline const oxObject* firstChild(const oxObject* node)
+{
+    static const oxMetaObject* group = oxGroup::getClassTypeSafe();
+    if (!node || !node->getMetaObjectFast()->isDerivedFrom(group))
+        return nullptr;
+    const oxNodeList* children = static_cast<const oxGroup*>(node)->getChildList();
+    return children && children->getCount() ? children->get(0) : nullptr;
 }
 
 } // namespace
@@ -35,10 +52,12 @@ OX_TRAVERSAL_RETURN oxTraverseGroup(oxTraversal* traversal, oxObject* object)
         return OX_TRAVERSAL_CONTINUE;
     const int count = children->getCount();
     for (int i = 0; i < count; ++i) {
-        // The children of a wide group lie apart in memory: the ones coming next are fetched
-        // while this one is walked, so that their turn does not start with a cache miss.
-        if (i + kPrefetchAhead < count)
-            prefetchNode(children->get(i + kPrefetchAhead));
+        if (i + kPrefetchNode < count)
+            prefetchNode(children->get(i + kPrefetchNode));
+        if (i + kPrefetchChild < count)
+            prefetchNode(firstChild(children->get(i + kPrefetchChild)));
+        if (i + kPrefetchGrandchild < count)
+            prefetchNode(firstChild(firstChild(children->get(i + kPrefetchGrandchild))));
         const OX_TRAVERSAL_RETURN r = traversal->dispatch(children->get(i));
         if (r == OX_TRAVERSAL_PRUNE)
             break;
