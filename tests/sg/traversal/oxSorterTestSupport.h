@@ -203,4 +203,72 @@ private:
     }
 };
 
+// One frame of a scene that touches every path of the sorter: lights under model-views,
+// textures, transparent and two-sided geometry, compounds (nested, empty, first and
+// transparent), merged and shared-state packages, flushed attributes and state resets.
+struct Scene {
+    explicit Scene(SorterRig& r) : r(r)
+    {
+        cullOn = r.make<oxCullFaceAttr>("cull on");
+        cullOn->setEnabled(true);
+        wipe = r.make<oxClearAttr>("wipe");
+        lights = r.lights({"sun", "lamp"});
+        for (int i = 0; i < 48; ++i)
+            geometry.push_back(r.geometry("g" + std::to_string(i), oxVec3f(float(i % 5), 0, float(-i))));
+    }
+
+    // Everything up to the output.
+    void feed()
+    {
+        oxTextureBindAttr* textures[] = {r.tex.t3, r.tex.t1, nullptr, r.tex.t2};
+        r.push(r.mv1);
+        r.sorter->addLightSet(lights, r.manager);
+        for (size_t i = 0; i < geometry.size(); ++i) {
+            oxTextureBindAttr* t = textures[i % 4];
+            const bool glass = i % 3 == 0, twoSided = i % 6 == 3, compound = i % 8 == 5;
+            if (compound)
+                r.sorter->beginCompoundRenderPackage(i % 16 == 5, i % 24 == 5);
+            if (glass)
+                r.push(r.blend);
+            if (twoSided)
+                r.push(cullOn);
+            if (t)
+                r.push(t);
+            r.draw(geometry[i]);
+            // Under unchanged state: merged, or a package of its own sharing the state.
+            if (i % 4 == 1)
+                r.draw(geometry[(i + 7) % geometry.size()]);
+            if (t)
+                r.pop(t);
+            if (twoSided)
+                r.pop(cullOn);
+            if (glass)
+                r.pop(r.blend);
+            if (compound) {
+                r.sorter->beginCompoundRenderPackage(false, false);
+                r.sorter->endCompoundRenderPackage();
+                r.sorter->endCompoundRenderPackage();
+            }
+            if (i % 10 == 9) {
+                r.push(r.mv2);
+                r.sorter->flushAttr(wipe, r.manager);
+                r.sorter->resetAttrForRenderPackage(r.manager, oxModelViewMatrixAttr::getClassTypeSafe());
+                r.pop(r.mv2);
+            }
+        }
+        r.pop(r.mv1);
+    }
+    void draw()
+    {
+        feed();
+        r.sorter->getOutput(r.manager);
+    }
+
+    SorterRig& r;
+    oxCullFaceAttr* cullOn;
+    oxClearAttr* wipe;
+    oxLightSet* lights;
+    std::vector<oxGeometry*> geometry;
+};
+
 } // namespace sortertest
