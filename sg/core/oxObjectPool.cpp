@@ -33,6 +33,14 @@ bool oxObjectPool::grow(int from, int to)
     return n > 0;
 }
 
+void oxObjectPool::userRelease()
+{
+    for (int i = 0; i < getCount(); ++i)
+        if (oxObject* o = getObject(i))
+            o->setPoolOwned(false);
+    oxTObjectList<oxObject>::userRelease();
+}
+
 oxObject* oxObjectPool::allocate()
 {
     if (getCount() <= _freeIndex) {

@@ -32,6 +32,9 @@ public:
     int getCapabilityIncrease() const { return _capabilityIncrease; }
     void setCapabilityIncrease(int n) { _capabilityIncrease = n; }
 
+    // Objects that outlive the pool (someone else holds them) are no longer its own.
+    void userRelease() override;
+
 protected:
     oxObjectPool() = default;
     static void arkRegisterInitialize(oxFields<oxObjectPool>& f);

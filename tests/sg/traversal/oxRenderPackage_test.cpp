@@ -172,4 +172,6 @@ TEST(RenderPackage, TheFramesOwnAttributesEnterTheOutputUnheldAndLeaveWithTheTra
         ASSERT_TRUE(part);
         EXPECT_EQ(part->getCount(), 0);
     }
+    // What outlives its pool is nobody's pool's any more.
+    EXPECT_FALSE(t->getCachedAttr()->isPoolOwned());
 }
