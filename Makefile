@@ -55,7 +55,7 @@ FUZZ_RUN = cd $(FUZZ) && mkdir -p corpus artifacts && \
 
 $(FUZZ)/build.ninja: | fuzz-deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOXSG_SANITIZE=ON \
-	  -DOXSG_BUILD_FUZZ=ON -DOXSG_BUILD_TESTS=OFF -DOXSG_BUILD_TOOLS=OFF -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link
+	  -DOXSG_BUILD_FUZZ=ON -DOXSG_BUILD_TESTS=OFF -DOXSG_BUILD_TOOLS=OFF -DOXSG_WITH_GL=OFF -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link
 
 fuzz-build: fuzz-deps $(FUZZ)/build.ninja
 	cmake --build $(FUZZ) -j $(JOBS) --target oxb_fuzz oxb_seeds

@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/gfx/oxGLVisualContext.h"
+#include "platform/gfxgl/oxGLVisualContext.h"
 
 namespace Kel::Gfx {
 

@@ -1,4 +1,4 @@
-#include "platform/gfx/oxGLPrivate.h"
+#include "platform/gfxgl/oxGLPrivate.h"
 
 namespace Kel::Gfx {
 
