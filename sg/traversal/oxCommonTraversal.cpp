@@ -330,13 +330,9 @@ OX_TRAVERSAL_RETURN oxCommonTraverseSegment(oxTraversal* t, oxObject* object)
 
 namespace {
 
-// Most derived classes first: the first entry a class is a kind of gives its function.
-// Node classes of later parts of the library join this table in their place.
-struct Entry {
-    oxMetaObject* (*cls)();
-    oxTraversalFunction fn;
-};
-const Entry kFunctions[] = {
+// A class gets the function of its nearest ancestor here (itself first), so rows go in any
+// order; classes without one walk as groups or do nothing.
+const oxTraversalFunctionRow kFunctions[] = {
     {&oxSegment::getClassTypeSafe, &oxCommonTraverseSegment},
     {&oxLod::getClassTypeSafe, &oxCommonTraverseLod},
     {&oxLightStateSet::getClassTypeSafe, &oxCommonTraverseLightStateSet},
@@ -360,11 +356,8 @@ void oxCommonTraversal::_registerClass(oxTraversalFunctionList* list, oxMetaObje
     oxTraversal::_registerClass(list, meta);
     if (!meta->isDerivedFrom(oxNode::getClassTypeSafe()))
         return;
-    for (const Entry& e : kFunctions)
-        if (meta->isDerivedFrom(e.cls())) {
-            _setFunction(list, meta, e.fn);
-            return;
-        }
+    if (oxTraversalFunction fn = _findNearestFunction(kFunctions, meta))
+        _setFunction(list, meta, fn);
 }
 
 void oxCommonTraversal::_registerDependencies()
