@@ -183,7 +183,9 @@ OX_TRAVERSAL_RETURN oxCommonTraverseLightSet(oxTraversal* t, oxObject* object)
     oxCommonTraversal* ct = common(t);
     auto* node = static_cast<oxLightSet*>(object);
     ct->getSorter()->addLightSet(node, ct->getAttrStackManager());
-    const oxMatrix44f toWorld = modelToWorld(ct);
+    // Lights go where the model-view in force puts them: under an override, that is the
+    // override's, whatever transforms pushed below it.
+    const oxMatrix44f toWorld = ct->getTopMatrix() * ct->getInverseViewMatrix();
     for (int i = 0; i < node->getLightCount(); ++i) {
         oxLightAttr* light = node->getLight(i);
         if (!light)

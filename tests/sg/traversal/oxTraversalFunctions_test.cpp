@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "platform/attrs/OXAttrs.h"
+#include "platform/gfx/oxRecordingVisualContext.h"
 #include "sg/OXSg.h"
 
 using namespace Kel::Sg;
@@ -142,6 +144,100 @@ TEST_F(TraversalFunctionsTest, DrawTraversalGivesEveryClassItsOwnFunctionOrItsNe
     };
     for (const auto& [cls, fn] : expected)
         EXPECT_EQ(draw->getFunction(cls), fn) << cls->getName();
+}
+
+// A frame through the recording device, for what reached the output.
+class DrawFrameTest : public TraversalFunctionsTest {
+protected:
+    void SetUp() override
+    {
+        traversal->setVisualContext(vc);
+        traversal->setUserTimeState(true);
+        traversal->setTimeAsLong(0);
+    }
+
+    static oxSmartPointer<oxGeometry> points(int vertices)
+    {
+        oxSmartPointer<oxGeometry> g = oxGeometry::_instantiateRef();
+        oxSmartPointer<oxGeometryAttr> a = oxGeometryAttr::_instantiateRef();
+        a->configureVertexArray(Kel::Gfx::oxVertexFormat::kPositions, vertices);
+        a->configurePrimitive(Kel::Gfx::OX_GFX_DRAW_POINTS, vertices);
+        g->addGeometryAttr(a);
+        return g;
+    }
+    static oxSmartPointer<oxTransform> translate(const oxVec3f& by)
+    {
+        oxSmartPointer<oxTransform> t = oxTransform::_instantiateRef();
+        oxMatrix44f m;
+        m.makeTranslation(by);
+        t->setMatrix(&m);
+        return t;
+    }
+
+    std::string frame(oxNode* root)
+    {
+        traversal->reset();
+        traversal->apply(root);
+        vc->clearTrace();
+        traversal->getOutput()->apply(vc);
+        return vc->getTrace();
+    }
+
+    oxSmartPointer<Kel::Gfx::oxRecordingVisualContext> vc = Kel::Gfx::oxRecordingVisualContext::_instantiateRef();
+    oxSmartPointer<oxCommonTraversal> traversal = oxCommonTraversal::_instantiateRef();
+};
+
+bool sameWithin(const oxVec3f& a, const oxVec3f& b)
+{
+    return std::abs(a.x - b.x) < 1e-4f && std::abs(a.y - b.y) < 1e-4f && std::abs(a.z - b.z) < 1e-4f;
+}
+
+std::string text(const oxVec3f& v)
+{
+    return "(" + std::to_string(v.x) + " " + std::to_string(v.y) + " " + std::to_string(v.z) + ")";
+}
+
+// root ─ override set (model-view: +10 x) ─ transform (+5 y) ─ light set (held)
+//      └ transform (+5 y) ─ light set (free)
+// Under the override the model-view in force stays the override's: the transform below it
+// does not move the light.
+TEST_F(DrawFrameTest, LightsUnderAnOverrideModelViewGoWhereTheOverridePutsThem)
+{
+    oxMatrix44f view;
+    view.makeTranslation(oxVec3f(0, 0, -20));
+    traversal->setViewMatrix(view);
+
+    oxSmartPointer<oxLightAttr> held = oxLightAttr::_instantiateRef();
+    held->setType(Kel::Gfx::OX_GFX_LIGHT_POSITIONAL);
+    held->setPosition(oxVec3f(1, 2, 3));
+    oxSmartPointer<oxLightAttr> free = oxLightAttr::_instantiateRef();
+    free->setType(Kel::Gfx::OX_GFX_LIGHT_POSITIONAL);
+    free->setPosition(oxVec3f(1, 2, 3));
+
+    oxSmartPointer<oxModelViewMatrixAttr> pinned = oxModelViewMatrixAttr::_instantiateRef();
+    oxMatrix44f m;
+    m.makeTranslation(oxVec3f(10, 0, 0));
+    pinned->setMatrix(m * view);
+    oxSmartPointer<oxOverrideAttrSet> over = oxOverrideAttrSet::_instantiateRef();
+    over->appendAttr(pinned);
+    oxSmartPointer<oxTransform> lifted = translate(oxVec3f(0, 5, 0));
+    oxSmartPointer<oxLightSet> heldSet = oxLightSet::_instantiateRef();
+    heldSet->appendLightAttr(held);
+    lifted->appendChild(heldSet);
+    over->appendChild(lifted);
+
+    oxSmartPointer<oxTransform> alsoLifted = translate(oxVec3f(0, 5, 0));
+    oxSmartPointer<oxLightSet> freeSet = oxLightSet::_instantiateRef();
+    freeSet->appendLightAttr(free);
+    alsoLifted->appendChild(freeSet);
+
+    oxSmartPointer<oxGroup> root = oxGroup::_instantiateRef();
+    root->appendChild(over);
+    root->appendChild(alsoLifted);
+    frame(root);
+
+    EXPECT_TRUE(sameWithin(held->getTransformedPosition(), oxVec3f(11, 2, 3))) << text(held->getTransformedPosition());
+    EXPECT_TRUE(sameWithin(free->getTransformedPosition(), oxVec3f(1, 7, 3))) << text(free->getTransformedPosition());
 }
 
 } // namespace
