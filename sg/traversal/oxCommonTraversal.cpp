@@ -11,6 +11,7 @@
 #include "sg/nodes/oxBillboard.h"
 #include "sg/nodes/oxBlendMatrixSelect.h"
 #include "sg/nodes/oxClipPlane.h"
+#include "sg/nodes/oxDOFShader.h"
 #include "sg/nodes/oxGeometry.h"
 #include "sg/nodes/oxLightSet.h"
 #include "sg/nodes/oxLightStateSet.h"
@@ -328,6 +329,16 @@ OX_TRAVERSAL_RETURN oxCommonTraverseSegment(oxTraversal* t, oxObject* object)
     return oxTraverseGroup(t, node);
 }
 
+// The shader takes over what changed for this frame, then its subtree is drawn as a group's;
+// whatever the subtree answers, the shader's siblings are drawn too.
+OX_TRAVERSAL_RETURN oxCommonTraverseDOFShader(oxTraversal* t, oxObject* object)
+{
+    auto* node = static_cast<oxDOFShader*>(object);
+    node->shade(t);
+    oxTraverseGroup(t, node);
+    return OX_TRAVERSAL_CONTINUE;
+}
+
 // ---- registration ----------------------------------------------------------------------
 
 namespace {
@@ -349,6 +360,7 @@ const oxTraversalFunctionRow kFunctions[] = {
     {&oxModelViewMatrixBoneSelect::getClassTypeSafe, &oxCommonTraverseModelViewMatrixBoneSelect},
     {&oxTimeSwitch::getClassTypeSafe, &oxCommonTraverseTimeSwitch},
     {&oxClipPlaneSet::getClassTypeSafe, &oxCommonTraverseClipPlaneSet},
+    {&oxDOFShader::getClassTypeSafe, &oxCommonTraverseDOFShader},
 };
 
 } // namespace

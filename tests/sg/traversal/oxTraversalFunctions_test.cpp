@@ -28,6 +28,11 @@ OX_TRAVERSAL_RETURN mark(oxTraversal*, oxObject*)
     return OX_TRAVERSAL_CONTINUE;
 }
 
+OX_TRAVERSAL_RETURN stop(oxTraversal*, oxObject*)
+{
+    return OX_TRAVERSAL_STOP;
+}
+
 // Classes registered after every traversal class, derived from classes the draw traversal
 // has rows for.
 class ThickGeometry : public oxGeometry {
@@ -40,6 +45,19 @@ class StickyOverrideSet : public oxOverrideAttrSet {
     OX_CLASS(StickyOverrideSet, oxOverrideAttrSet)
 protected:
     StickyOverrideSet() = default;
+};
+
+class TiltShiftShader : public oxDOFShader {
+    OX_CLASS(TiltShiftShader, oxDOFShader)
+protected:
+    TiltShiftShader() = default;
+};
+
+// A leaf that ends the walk, through a table of its test's own.
+class StopNode : public oxNode {
+    OX_CLASS(StopNode, oxNode)
+protected:
+    StopNode() = default;
 };
 
 class WarningCatcher {
@@ -141,6 +159,8 @@ TEST_F(TraversalFunctionsTest, DrawTraversalGivesEveryClassItsOwnFunctionOrItsNe
         {oxBillboard::getClassTypeSafe(), &oxCommonTraverseBillboard},
         {oxModelViewMatrixBoneSelect::getClassTypeSafe(), &oxCommonTraverseModelViewMatrixBoneSelect},
         {oxClipPlaneSet::getClassTypeSafe(), &oxCommonTraverseClipPlaneSet},
+        {oxDOFShader::getClassTypeSafe(), &oxCommonTraverseDOFShader},
+        {TiltShiftShader::getClassTypeSafe(), &oxCommonTraverseDOFShader},
     };
     for (const auto& [cls, fn] : expected)
         EXPECT_EQ(draw->getFunction(cls), fn) << cls->getName();
@@ -238,6 +258,72 @@ TEST_F(DrawFrameTest, LightsUnderAnOverrideModelViewGoWhereTheOverridePutsThem)
 
     EXPECT_TRUE(sameWithin(held->getTransformedPosition(), oxVec3f(11, 2, 3))) << text(held->getTransformedPosition());
     EXPECT_TRUE(sameWithin(free->getTransformedPosition(), oxVec3f(1, 7, 3))) << text(free->getTransformedPosition());
+}
+
+// root ─ shader ─ points(3), stopper, points(4)
+//      └ points(5)
+TEST_F(DrawFrameTest, DepthOfFieldShaderShadesWalksItsChildrenAndLetsItsSiblingsDraw)
+{
+    StopNode::getClassTypeSafe();
+    oxSmartPointer<oxTraversalFunctionList> own = oxTraversalFunctionList::_instantiateRef();
+    const oxTraversalFunctionList* shared = traversal->getTraversalFunctions();
+    own->setCount(shared->getCount());
+    for (int i = 0; i < shared->getCount(); ++i)
+        own->set(i, shared->get(i));
+    traversal->setTraversalFunctions(own);
+    traversal->setFunction(StopNode::getClassTypeSafe(), &stop);
+
+    oxSmartPointer<oxDOFShader> shader = oxDOFShader::_instantiateRef();
+    shader->setState(true);
+    shader->setFieldOfView(90, -1);
+    shader->setAspectRatio(2);
+    shader->setNearFarClip(1, 100);
+    shader->appendChild(points(3));
+    shader->appendChild(StopNode::_instantiateRef());
+    shader->appendChild(points(4));
+    oxSmartPointer<oxGroup> root = oxGroup::_instantiateRef();
+    root->appendChild(shader);
+    root->appendChild(points(5));
+
+    const std::string trace = frame(root);
+    EXPECT_NE(trace.find("vertices=3"), std::string::npos) << trace;
+    EXPECT_EQ(trace.find("vertices=4"), std::string::npos) << "the stop ends the shader's children\n" << trace;
+    EXPECT_NE(trace.find("vertices=5"), std::string::npos) << "but not the walk of its siblings\n" << trace;
+
+    EXPECT_FALSE(shader->getParametersChanged()) << "the frame took the parameters over";
+    ASSERT_TRUE(shader->hasProjection());
+    oxMatrix44f expected;
+    ASSERT_TRUE(expected.frustum(-1, 1, -0.5f, 0.5f, 1, 100));
+    EXPECT_EQ(shader->getProjection(), expected);
+
+    // Off, the shader keeps what changed for a later frame, and its subtree still draws.
+    shader->setState(false);
+    shader->setNearFarClip(2, 50);
+    const std::string off = frame(root);
+    EXPECT_TRUE(shader->getParametersChanged());
+    EXPECT_NE(off.find("vertices=3"), std::string::npos) << off;
+    EXPECT_EQ(shader->getProjection(), expected);
+}
+
+TEST(DOFShader, ValuesThatMakeNoProjectionLeaveNone)
+{
+    oxSmartPointer<oxDOFShader> shader = oxDOFShader::_instantiateRef();
+    shader->setState(true);
+    EXPECT_FALSE(shader->shade(nullptr)) << "no clip distances yet";
+    EXPECT_FALSE(shader->hasProjection());
+    EXPECT_FALSE(shader->getParametersChanged());
+
+    shader->setNearFarClip(1, 10);
+    EXPECT_TRUE(shader->shade(nullptr));
+    shader->setFieldOfView(-1, -1);
+    EXPECT_FALSE(shader->shade(nullptr)) << "no angle to derive the other from";
+    shader->setFieldOfView(-1, 60);
+    EXPECT_TRUE(shader->shade(nullptr)) << "the horizontal angle follows from the vertical";
+    shader->setFieldOfView(180, -1);
+    EXPECT_FALSE(shader->shade(nullptr));
+    shader->setFieldOfView(45, -1);
+    shader->setAspectRatio(0);
+    EXPECT_FALSE(shader->shade(nullptr));
 }
 
 } // namespace
