@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "platform/attrs/OXAttrs.h"
+#include "platform/gfxgl/OXGfxGL.h"
 
 using namespace Kel::Attrs;
 using namespace Kel::Gfx;

@@ -4,16 +4,10 @@
 // directory that also holds the core containers.
 #include <vector>
 
-#include "platform/core/oxCoreLibrary.h"
-#include "sg/OXSg.h"
-#if __has_include("platform/gfx/OXGfx.h")
-#include "platform/gfx/OXGfx.h"
-#define OXB_SAMPLES_HAVE_GFX 1
-#endif
-#if __has_include("platform/attrs/OXAttrs.h")
 #include "platform/attrs/OXAttrs.h"
-#define OXB_SAMPLES_HAVE_ATTRS 1
-#endif
+#include "platform/core/oxCoreLibrary.h"
+#include "platform/gfx/OXGfx.h"
+#include "sg/OXSg.h"
 
 namespace oxbsamples {
 using namespace Kel::Core;
@@ -25,12 +19,8 @@ inline void registerLibraries()
     Kel::libOXCore_arkRegister();
     Kel::libOXMath_arkRegister();
     Kel::libOXUtils_arkRegister();
-#ifdef OXB_SAMPLES_HAVE_GFX
     Kel::libOXGfx_arkRegister();
-#endif
-#ifdef OXB_SAMPLES_HAVE_ATTRS
     Kel::libOXAttrs_arkRegister();
-#endif
     Kel::Sg::oxArkRegisterForOXBFiles();
     Kel::libOXSg_arkRegister();
 }

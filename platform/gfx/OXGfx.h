@@ -1,7 +1,8 @@
 #pragma once
-// The device layer: the visual context, vertex and index arrays, images.
+// The device layer: the visual context, the recording device, vertex and index arrays,
+// images. The OpenGL device is a library of its own (platform/gfxgl/OXGfxGL.h), so that
+// nothing here needs the GL libraries.
 #include "platform/gfx/oxComponentEditInfo.h"
-#include "platform/gfx/oxGLVisualContext.h"
 #include "platform/gfx/oxGfxTypes.h"
 #include "platform/gfx/oxImage.h"
 #include "platform/gfx/oxIndexArray.h"

@@ -22,5 +22,4 @@ void Kel::libOXGfx_arkRegister()
     Gfx::oxComponentEditInfo::arkRegister();
     Gfx::oxVisualContext::arkRegister();
     Gfx::oxRecordingVisualContext::arkRegister();
-    Gfx::oxGLVisualContext::arkRegister();
 }

@@ -20,7 +20,9 @@ int componentBytes(const oxVertexFormat& f, OX_GFX_COMPONENT c)
     return 0;
 }
 
-// The layout order of a vertex.
+// The layout order of a vertex, which is not the order of the enumeration. Stored vertex
+// arrays hold their vertices in this layout, so it never changes; the vertex-format tests
+// pin every component's offset.
 constexpr OX_GFX_COMPONENT kOrder[] = {
     OX_GFX_COMPONENT_POSITION,     OX_GFX_COMPONENT_NORMAL,      OX_GFX_COMPONENT_COLOR,
     OX_GFX_COMPONENT_SECONDARY_COLOR, OX_GFX_COMPONENT_BLEND_WEIGHT, OX_GFX_COMPONENT_BLEND_INDEX,

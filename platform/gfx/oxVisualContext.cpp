@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/core/oxEnumTable.h"
 #include "platform/core/oxOutput.h"
 
 namespace Kel::Gfx {
@@ -48,28 +49,29 @@ void oxVisualContext::userRelease()
 
 int oxGetGenericCapability(int number)
 {
-    static constexpr int kGeneric[kCapabilityCount] = {
-        4096, // MAX_TEXTURE_SIZE
-        8,    // MAX_LIGHTS
-        6,    // MAX_CLIP_PLANES
-        4,    // MAX_VERTEX_BLEND_MATRICES
-        32,   // MAX_PALETTE_MATRICES
-        8,    // MAX_TEXTURE_COORD_SETS
-        24,   // DEPTH_BITS
-        8,    // STENCIL_BITS
-        8,    // TEXTURE_UNITS
-        1,    // CUBE_MAPS
-        1,    // TEXTURE_COMBINE
-        1,    // RENDER_TO_TEXTURE
-        1,    // DISPLAY_LISTS
-        1,    // NON_POWER_OF_TWO_TEXTURES
-        16,   // MAX_ANISOTROPY
-        1,    // BLEND_EQUATIONS
-        1,    // TEXTURE_SUBTRACT
-        1,    // TEXTURE_DOT3
-        8192, // MAX_VIEWPORT_SIZE
-    };
-    return number >= 0 && number < kCapabilityCount ? kGeneric[number] : 0;
+    static constexpr auto kGeneric = Core::oxMakeEnumTable<OX_GFX_CAP, int>({
+        {OX_GFX_CAP_MAX_TEXTURE_SIZE, 4096},
+        {OX_GFX_CAP_MAX_LIGHTS, 8},
+        {OX_GFX_CAP_MAX_CLIP_PLANES, 6},
+        {OX_GFX_CAP_MAX_VERTEX_BLEND_MATRICES, 4},
+        {OX_GFX_CAP_MAX_PALETTE_MATRICES, 32},
+        {OX_GFX_CAP_MAX_TEXTURE_COORD_SETS, 8},
+        {OX_GFX_CAP_DEPTH_BITS, 24},
+        {OX_GFX_CAP_STENCIL_BITS, 8},
+        {OX_GFX_CAP_TEXTURE_UNITS, 8},
+        {OX_GFX_CAP_CUBE_MAPS, 1},
+        {OX_GFX_CAP_TEXTURE_COMBINE, 1},
+        {OX_GFX_CAP_RENDER_TO_TEXTURE, 1},
+        {OX_GFX_CAP_DISPLAY_LISTS, 1},
+        {OX_GFX_CAP_NON_POWER_OF_TWO_TEXTURES, 1},
+        {OX_GFX_CAP_MAX_ANISOTROPY, 16},
+        {OX_GFX_CAP_BLEND_EQUATIONS, 1},
+        {OX_GFX_CAP_TEXTURE_SUBTRACT, 1},
+        {OX_GFX_CAP_TEXTURE_DOT3, 1},
+        {OX_GFX_CAP_MAX_VIEWPORT_SIZE, 8192},
+    });
+    static_assert(kGeneric.size() == kCapabilityCount, "every capability has a generic value");
+    return kGeneric.get(number, 0);
 }
 
 oxVisualContext* findVisualContext()
@@ -95,10 +97,13 @@ int oxDrawDescription::countElements() const
         problem = "no positions";
     else if (primitiveCount < 0 || firstVertex < 0 || primitiveType < 0 || primitiveType > OX_GFX_DRAW_TRIANGLE_FANS)
         problem = "bad primitive type, count or first vertex";
-    else if (primitiveType <= OX_GFX_DRAW_LINES || primitiveType == OX_GFX_DRAW_TRIANGLES) {
-        static constexpr int kPerPrimitive[] = {1, 2, 0, 3};
-        needed = primitiveCount * kPerPrimitive[primitiveType];
-    } else if (lengths) {
+    else if (primitiveType == OX_GFX_DRAW_POINTS)
+        needed = primitiveCount;
+    else if (primitiveType == OX_GFX_DRAW_LINES)
+        needed = primitiveCount * 2;
+    else if (primitiveType == OX_GFX_DRAW_TRIANGLES)
+        needed = primitiveCount * 3;
+    else if (lengths) {
         if (lengths->getCount() < primitiveCount)
             problem = "fewer lengths than primitives";
         for (int p = 0; !problem && p < primitiveCount; ++p)

@@ -3,6 +3,8 @@
 
 namespace Kel::Sg {
 
+class oxTraversal;
+
 // The depth-of-field effect over its subtree, as far as a depth-of-field camera drives it:
 // the camera hands it its focus, blur and projection values when it becomes active, and the
 // shader keeps them for its next draw. Changes of the projection or focus mark the
@@ -10,7 +12,7 @@ namespace Kel::Sg {
 class oxDOFShader : public oxGroup {
     OX_CLASS(oxDOFShader, oxGroup)
     OX_FIELDS(state, blurriness, focusRange, horizontalFieldOfView, verticalFieldOfView, nearClip, farClip,
-              aspectRatio, parametersChanged)
+              aspectRatio, parametersChanged, projection, projectionValid)
 public:
     // Whether the effect is applied at all.
     void setState(bool on) { _state = on; }
@@ -33,6 +35,17 @@ public:
     // The draw calls this once it has taken the new parameters over.
     void clearParametersChanged() { _parametersChanged = false; }
 
+    // The draw's step for the shader, once per frame by the traversal drawing it: with the
+    // effect on and parameters changed since the last step, it rebuilds the projection the
+    // depths are measured in and clears the mark, so that unchanged frames rebuild nothing.
+    // True when the effect applies to this frame: on, with a projection.
+    bool shade(oxTraversal* traversal);
+    // The perspective of the field of view, clip distances and aspect ratio taken over last.
+    // Values that make no projection (clip distances not 0 < near < far, angles outside
+    // 0..180 degrees, an aspect ratio that is not positive) leave none.
+    bool hasProjection() const { return _projectionValid; }
+    const oxMatrix44f& getProjection() const { return _projection; }
+
     bool isChildrenOrdered() const override { return true; }
     // Read parameters were never taken over by a draw.
     void postFileRead() override;
@@ -50,6 +63,11 @@ protected:
     float _farClip = 0.0f;
     float _aspectRatio = 4.0f / 3.0f;
     bool _parametersChanged = true;
+    oxMatrix44f _projection;
+    bool _projectionValid = false;
+
+private:
+    bool computeProjection(oxMatrix44f& out) const;
 };
 
 } // namespace Kel::Sg

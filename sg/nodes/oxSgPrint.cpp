@@ -11,6 +11,7 @@
 #include "platform/attrs/oxGeometryAttr.h"
 #include "platform/attrs/oxStateAttrs.h"
 #include "platform/attrs/oxVertexBlendAttrs.h"
+#include "platform/core/oxEnumTable.h"
 #include "sg/nodes/oxAttrSet.h"
 #include "sg/nodes/oxTransform.h"
 
@@ -71,10 +72,16 @@ std::string describeAttr(const oxAttr* attr)
     if (auto* g = oxBaseGeometryAttr::dynamicCast(attr)) {
         if (!g->getVertexSource())
             return "This geometry has no vertex data.";
-        static const char* const kPrimitives[] = {"%d points", "%d lines", "%d line strips",
-                                                  "%d tris",   "%d tri strips", "%d fans"};
-        int type = int(g->getPrimitiveType());
-        std::string text = type >= 0 && type < 6 ? format(kPrimitives[type], g->getPrimitiveCount()) : "-";
+        static constexpr auto kPrimitives = Core::oxMakeEnumTable<Gfx::OX_GFX_DRAW, const char*>({
+            {Gfx::OX_GFX_DRAW_POINTS, "%d points"},
+            {Gfx::OX_GFX_DRAW_LINES, "%d lines"},
+            {Gfx::OX_GFX_DRAW_LINE_STRIPS, "%d line strips"},
+            {Gfx::OX_GFX_DRAW_TRIANGLES, "%d tris"},
+            {Gfx::OX_GFX_DRAW_TRIANGLE_STRIPS, "%d tri strips"},
+            {Gfx::OX_GFX_DRAW_TRIANGLE_FANS, "%d fans"},
+        });
+        const char* kind = kPrimitives.get(g->getPrimitiveType(), nullptr);
+        std::string text = kind ? format(kind, g->getPrimitiveCount()) : "-";
         return text + format(", %d verts", g->getVertexCount());
     }
     if (auto* list = oxVertexBlendMatrixListAttr::dynamicCast(attr))

@@ -11,6 +11,7 @@
 #include "sg/nodes/oxBillboard.h"
 #include "sg/nodes/oxBlendMatrixSelect.h"
 #include "sg/nodes/oxClipPlane.h"
+#include "sg/nodes/oxDOFShader.h"
 #include "sg/nodes/oxGeometry.h"
 #include "sg/nodes/oxLightSet.h"
 #include "sg/nodes/oxLightStateSet.h"
@@ -183,7 +184,9 @@ OX_TRAVERSAL_RETURN oxCommonTraverseLightSet(oxTraversal* t, oxObject* object)
     oxCommonTraversal* ct = common(t);
     auto* node = static_cast<oxLightSet*>(object);
     ct->getSorter()->addLightSet(node, ct->getAttrStackManager());
-    const oxMatrix44f toWorld = modelToWorld(ct);
+    // Lights go where the model-view in force puts them: under an override, that is the
+    // override's, whatever transforms pushed below it.
+    const oxMatrix44f toWorld = ct->getTopMatrix() * ct->getInverseViewMatrix();
     for (int i = 0; i < node->getLightCount(); ++i) {
         oxLightAttr* light = node->getLight(i);
         if (!light)
@@ -326,17 +329,23 @@ OX_TRAVERSAL_RETURN oxCommonTraverseSegment(oxTraversal* t, oxObject* object)
     return oxTraverseGroup(t, node);
 }
 
+// The shader takes over what changed for this frame, then its subtree is drawn as a group's;
+// whatever the subtree answers, the shader's siblings are drawn too.
+OX_TRAVERSAL_RETURN oxCommonTraverseDOFShader(oxTraversal* t, oxObject* object)
+{
+    auto* node = static_cast<oxDOFShader*>(object);
+    node->shade(t);
+    oxTraverseGroup(t, node);
+    return OX_TRAVERSAL_CONTINUE;
+}
+
 // ---- registration ----------------------------------------------------------------------
 
 namespace {
 
-// Most derived classes first: the first entry a class is a kind of gives its function.
-// Node classes of later parts of the library join this table in their place.
-struct Entry {
-    oxMetaObject* (*cls)();
-    oxTraversalFunction fn;
-};
-const Entry kFunctions[] = {
+// A class gets the function of its nearest ancestor here (itself first), so rows go in any
+// order; classes without one walk as groups or do nothing.
+const oxTraversalFunctionRow kFunctions[] = {
     {&oxSegment::getClassTypeSafe, &oxCommonTraverseSegment},
     {&oxLod::getClassTypeSafe, &oxCommonTraverseLod},
     {&oxLightStateSet::getClassTypeSafe, &oxCommonTraverseLightStateSet},
@@ -351,6 +360,7 @@ const Entry kFunctions[] = {
     {&oxModelViewMatrixBoneSelect::getClassTypeSafe, &oxCommonTraverseModelViewMatrixBoneSelect},
     {&oxTimeSwitch::getClassTypeSafe, &oxCommonTraverseTimeSwitch},
     {&oxClipPlaneSet::getClassTypeSafe, &oxCommonTraverseClipPlaneSet},
+    {&oxDOFShader::getClassTypeSafe, &oxCommonTraverseDOFShader},
 };
 
 } // namespace
@@ -360,11 +370,8 @@ void oxCommonTraversal::_registerClass(oxTraversalFunctionList* list, oxMetaObje
     oxTraversal::_registerClass(list, meta);
     if (!meta->isDerivedFrom(oxNode::getClassTypeSafe()))
         return;
-    for (const Entry& e : kFunctions)
-        if (meta->isDerivedFrom(e.cls())) {
-            _setFunction(list, meta, e.fn);
-            return;
-        }
+    if (oxTraversalFunction fn = _findNearestFunction(kFunctions, meta))
+        _setFunction(list, meta, fn);
 }
 
 void oxCommonTraversal::_registerDependencies()

@@ -224,5 +224,6 @@ OX_TRAVERSAL_RETURN oxCommonTraverseGeometry(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseModelViewMatrixBoneSelect(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseBlendMatrixSelect(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseSegment(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseDOFShader(oxTraversal* t, oxObject* node);
 
 } // namespace Kel::Sg

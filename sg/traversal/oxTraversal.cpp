@@ -128,6 +128,26 @@ void oxTraversal::_setFunction(oxTraversalFunctionList* list, oxMetaObject* meta
     list->set(h, fn);
 }
 
+oxTraversalFunction oxTraversal::_findNearestFunction(std::span<const oxTraversalFunctionRow> rows,
+                                                      const oxMetaObject* meta)
+{
+    for (const oxMetaObject* cls = meta; cls; cls = cls->getParent()) {
+        const oxTraversalFunctionRow* found = nullptr;
+        for (const oxTraversalFunctionRow& row : rows) {
+            if (row.cls() != cls)
+                continue;
+            if (!found)
+                found = &row;
+            else if (row.fn != found->fn)
+                oxReportWarning("traversal table: %s has two rows with different functions; the first is used",
+                                cls->getName());
+        }
+        if (found)
+            return found->fn;
+    }
+    return nullptr;
+}
+
 void oxTraversal::_registerClass(oxTraversalFunctionList* list, oxMetaObject* meta)
 {
     if (!meta->isDerivedFrom(oxNode::getClassTypeSafe()))

@@ -1,4 +1,6 @@
 #pragma once
+#include <span>
+
 #include "sg/core/oxSgEnums.h"
 #include "sg/nodes/oxGroup.h"
 
@@ -18,6 +20,13 @@ public:
 
 protected:
     oxTraversalFunctionList() = default;
+};
+
+// One row of a traversal class's choices: a node class and the function for it and for the
+// classes derived from it that have no row of their own.
+struct oxTraversalFunctionRow {
+    oxMetaObject* (*cls)();
+    oxTraversalFunction fn;
 };
 
 // Does nothing.
@@ -152,6 +161,11 @@ class oxTraversal : public oxObject {
     // The choice for a newly registered class: groups walk their children, other nodes
     // do nothing.
     static void _registerClass(oxTraversalFunctionList* list, oxMetaObject* meta);
+    // The function of the row whose class is the nearest to `meta` up its line of parents
+    // (itself first); null when no row's class is among them. The rows may come in any
+    // order; a class listed twice with different functions is reported.
+    static oxTraversalFunction _findNearestFunction(std::span<const oxTraversalFunctionRow> rows,
+                                                    const oxMetaObject* meta);
 
 protected:
     oxTraversal() = default;

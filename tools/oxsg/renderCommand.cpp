@@ -11,8 +11,8 @@
 
 #include "platform/attrs/OXAttrs.h"
 #include "platform/core/oxCoreLibrary.h"
-#include "platform/gfx/oxGLVisualContext.h"
 #include "platform/gfx/oxRecordingVisualContext.h"
+#include "platform/gfxgl/oxGLVisualContext.h"
 #include "sg/OXSg.h"
 #include "tools/oxsg/demoScene.h"
 #include "tools/oxsg/oxsgCommand.h"

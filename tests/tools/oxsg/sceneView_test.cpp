@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/attrs/OXAttrs.h"
-#include "platform/gfx/oxGLVisualContext.h"
 #include "platform/gfx/oxRecordingVisualContext.h"
+#include "platform/gfxgl/oxGLVisualContext.h"
 #include "tests/platform/gfx/oxGfxTestUtil.h"
 #include "tools/oxsg/demoScene.h"
 #include "tools/oxsg/sceneView.h"

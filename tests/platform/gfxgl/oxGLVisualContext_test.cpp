@@ -3,7 +3,7 @@
 // rasteriser is forced so that the pixels are the same on every machine.
 //
 // To draw the reference images again (after a deliberate change), run
-//   OXSG_UPDATE_GOLDEN=1 ./oxgfx_tests --gtest_filter='oxGLVisualContext*'
+//   OXSG_UPDATE_GOLDEN=1 ./oxgfxgl_tests --gtest_filter='oxGLVisualContext*'
 // and look at every image before committing it. Updating tests are reported as skipped.
 #include <cmath>
 #include <cstdlib>
@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/attrs/OXAttrs.h"
+#include "platform/gfxgl/OXGfxGL.h"
 #include "tests/platform/gfx/oxGfxTestUtil.h"
 
 using namespace Kel::Attrs;

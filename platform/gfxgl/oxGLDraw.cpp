@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/gfx/oxGLPrivate.h"
+#include "platform/gfxgl/oxGLPrivate.h"
 
 namespace Kel::Gfx {
 

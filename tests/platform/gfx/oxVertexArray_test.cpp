@@ -44,6 +44,12 @@ TEST(oxVertexFormat, OffsetsFollowComponentOrderOnFourByteBoundaries)
     EXPECT_EQ(f.getOffset(OX_GFX_COMPONENT_SECONDARY_COLOR), -1);
     EXPECT_EQ(f.getScalarCount(OX_GFX_COMPONENT_BLEND_INDEX), 2);
     EXPECT_EQ(f.getScalarType(OX_GFX_COMPONENT_COLOR), OX_GFX_SCALAR_UNSIGNED_BYTE);
+
+    // Secondary colours sit between colours and blend weights.
+    oxVertexFormat g = f | oxVertexFormat::kSecondaryColors;
+    EXPECT_EQ(g.getOffset(OX_GFX_COMPONENT_SECONDARY_COLOR), 28);
+    EXPECT_EQ(g.getOffset(OX_GFX_COMPONENT_BLEND_WEIGHT), 32);
+    EXPECT_EQ(g.getOffset(OX_GFX_COMPONENT_TANGENT), 72);
 }
 
 TEST(oxVertexFormat, ReservedBitsAndTooManySetsAreInvalid)

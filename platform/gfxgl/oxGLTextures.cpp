@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "platform/core/oxOutput.h"
-#include "platform/gfx/oxGLPrivate.h"
+#include "platform/gfxgl/oxGLPrivate.h"
 
 namespace Kel::Gfx {
 

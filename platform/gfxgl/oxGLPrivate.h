@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/gfx/oxGLVisualContext.h"
+#include "platform/gfxgl/oxGLVisualContext.h"
 
 namespace Kel::Gfx {
 
@@ -46,7 +46,7 @@ inline constexpr int kGLMaxUnits = 8;
 inline constexpr int kGLMaxLights = 8;
 inline constexpr int kGLMaxClipPlanes = 8;
 
-// GL enumerants for the device's enumerations, indexed by value.
+// GL enumerants for the device's enumerations.
 GLenum oxGLCompare(OX_GFX_COMPARE c);
 GLenum oxGLBlendFactor(OX_GFX_BLEND_FACTOR f);
 GLenum oxGLBlendEquation(OX_GFX_BLEND_EQUATION e);
@@ -59,6 +59,7 @@ GLenum oxGLCombine(OX_GFX_TEXFUNC f);
 GLenum oxGLCombineSource(OX_GFX_TEXARG a);
 // GL_NONE for no colour material.
 GLenum oxGLColorMaterial(OX_GFX_COLOR_MATERIAL m);
+GLenum oxGLCullFace(OX_GFX_CULL face);
 // What the functions above give for a value outside their enumeration.
 inline constexpr GLenum kGLNoEnum = 0xFFFFFFFFu;
 

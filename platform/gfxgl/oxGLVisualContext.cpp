@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "platform/core/oxOutput.h"
-#include "platform/gfx/oxGLPrivate.h"
+#include "platform/gfxgl/oxGLPrivate.h"
 
 namespace Kel::Gfx {
 
@@ -372,11 +372,11 @@ void oxGLVisualContext::setColorMask(bool red, bool green, bool blue, bool alpha
 
 void oxGLVisualContext::setCullFace(OX_GFX_CULL face)
 {
-    static constexpr GLenum kFaces[] = {GL_BACK, GL_FRONT, GL_FRONT_AND_BACK};
-    if (face < 0 || face > OX_GFX_CULL_FRONT_AND_BACK)
+    const GLenum f = oxGLCullFace(face);
+    if (f == kGLNoEnum)
         Core::oxReportWarning("oxGLVisualContext: no face %d to cull", int(face));
     else if (use())
-        glCullFace(kFaces[face]);
+        glCullFace(f);
 }
 
 void oxGLVisualContext::setStencilFunction(OX_GFX_COMPARE function, int reference, uint32_t mask)
