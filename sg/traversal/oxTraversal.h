@@ -43,8 +43,7 @@ OX_TRAVERSAL_RETURN oxTraverseGroup(oxTraversal* traversal, oxObject* group);
 //       OX_TRAVERSAL_CLASS(oxCullTraversal, oxCommonTraversal)
 //   public:
 //       static void _registerClass(oxTraversalFunctionList* list, oxMetaObject* meta);
-    // Classes the traversal class makes while it walks, registered before its table.
-    static void _registerDependencies() {}
+//       static void _registerDependencies();   // optional, see oxTraversal
 //       ...
 //
 // where _registerClass picks the most derived function for `meta` and falls back on its
@@ -98,6 +97,10 @@ class oxTraversal : public oxObject {
     OX_CLASS(oxTraversal, oxObject)
     OX_FIELDS(nodeSelectProcEnabled, nodeSelectProc, timeLong, userTimeState, travProcs)
     OX_TRAVERSAL_TABLE_()
+    // Hook: registers the classes a traversal class makes while it walks (attributes it pools,
+    // say) before its table is built. A derived traversal class hides it with its own, which
+    // calls its parent's first.
+    static void _registerDependencies() {}
 
     // begin, the walk from root, end.
     virtual void apply(oxNode* root);
