@@ -1,12 +1,12 @@
 #include "platform/core/oxOXBReader.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "platform/core/oxContentStream.h"
 #include "platform/core/oxDirectory.h"
+#include "platform/core/oxFiles.h"
 #include "platform/core/oxMemoryBlock.h"
 #include "platform/core/oxOXBFile.h"
 #include "platform/core/oxOutput.h"
@@ -55,7 +55,8 @@ private:
     bool fillRecord(uint32_t number);
     bool fillField(oxOXBCursor& in, oxObject* object, const oxMetaField* field);
     const char* className(uint32_t number) const { return _finalClass[number - 1]->getName(); }
-    const oxStringRef& string(uint32_t number);
+    // The pooled text of string `number`, made once per read.
+    bool string(uint32_t number, oxStringRef& out, oxOXBCursor& in);
     // Takes n values of the open array, which must hold what the container reads.
     bool take(bool kindMatches, const char* what, uint32_t n);
 
@@ -251,7 +252,7 @@ bool Build::checkContents(oxOXBCursor& in, uint32_t number)
     return true;
 }
 
-const oxStringRef& Build::string(uint32_t number)
+bool Build::string(uint32_t number, oxStringRef& out, oxOXBCursor& in)
 {
     if (_strings.empty()) {
         _strings.resize(size_t(_file.getStringCount()) + 1);
@@ -259,9 +260,12 @@ const oxStringRef& Build::string(uint32_t number)
     }
     if (number && !_stringMade[number]) {
         _strings[number] = oxStringRef(_file.getString(number));
+        if (_strings[number].isNull())
+            return in.fail("no memory for string %u (%zu bytes)", number, _file.getString(number).size());
         _stringMade[number] = true;
     }
-    return _strings[number];
+    out = _strings[number];
+    return true;
 }
 
 bool Build::build(std::vector<oxSmartPointer<oxObject>>& objects)
@@ -337,10 +341,7 @@ bool Build::fillField(oxOXBCursor& in, oxObject* object, const oxMetaField* fiel
     uint32_t number = 0;
     switch (kind) {
     case oxFieldKind::String:
-        if (!in.readStringNumber(number))
-            return false;
-        *static_cast<oxStringRef*>(field->address(object)) = string(number);
-        return true;
+        return in.readStringNumber(number) && string(number, *static_cast<oxStringRef*>(field->address(object)), in);
     case oxFieldKind::ObjectRef:
     case oxFieldKind::RawRef:
     case oxFieldKind::ObjectRefArray:
@@ -409,10 +410,8 @@ bool Build::readPlain(void* elements, uint32_t count)
 bool Build::readString(oxStringRef& text)
 {
     uint32_t number = 0;
-    if (!take(_arrayKind == oxFieldKind::String, "a string", 1) || !_cursor->readStringNumber(number))
-        return false;
-    text = string(number);
-    return true;
+    return take(_arrayKind == oxFieldKind::String, "a string", 1) && _cursor->readStringNumber(number) &&
+           string(number, text, *_cursor);
 }
 
 bool Build::readText(std::string& text)
@@ -446,26 +445,6 @@ bool Build::readMemory(oxMemoryBlock& block)
     return _cursor->readBytes(nullptr, size);
 }
 
-bool readWholeFile(const char* path, std::vector<uint8_t>& bytes, std::string& error)
-{
-    FILE* file = path ? std::fopen(path, "rb") : nullptr;
-    if (!file) {
-        error = std::string(path ? path : "(no file name)") + ": cannot open the file: " + std::strerror(errno);
-        return false;
-    }
-    bool ok = std::fseek(file, 0, SEEK_END) == 0;
-    long size = ok ? std::ftell(file) : -1;
-    ok = size >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes.resize(size_t(size));
-        ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    }
-    if (!ok)
-        error = std::string(path) + ": cannot read the file: " + std::strerror(errno);
-    std::fclose(file);
-    return ok;
-}
-
 } // namespace
 
 oxOXBReader::~oxOXBReader()
@@ -496,14 +475,19 @@ oxResult oxOXBReader::read(const void* data, size_t size, const char* sourceName
     oxOXBFile file;
     std::vector<oxSmartPointer<oxObject>> objects;
     std::vector<std::string> notes;
-    {
+    const char* source = sourceName ? sourceName : "scene file";
+    try {
         // Whatever a failed build created is released here, before the warning.
         Build build(file, _pool);
-        if (file.open(data, size, sourceName ? sourceName : "scene file") && build.check() && build.build(objects))
+        if (file.open(data, size, source) && build.check() && build.build(objects))
             notes = build.getNotes();
+    } catch (const std::bad_alloc&) {
+        objects.clear();
+        _error = std::string(source) + ": not enough memory to build the objects it holds";
     }
-    if (!file.getError().empty()) {
+    if (_error.empty())
         _error = file.getError();
+    if (!_error.empty()) {
         oxReportWarning("%s", _error.c_str());
         return kFailure;
     }
@@ -514,14 +498,24 @@ oxResult oxOXBReader::read(const void* data, size_t size, const char* sourceName
     return kSuccess;
 }
 
+oxResult oxOXBReader::loadFile(const char* path, std::vector<uint8_t>& bytes, std::string* error)
+{
+    std::string message;
+    if (oxReadWholeFile(path, kMaxFileSize, bytes, message))
+        return kSuccess;
+    bytes.clear();
+    oxReportWarning("%s", message.c_str());
+    if (error)
+        *error = std::move(message);
+    return kFailure;
+}
+
 oxResult oxOXBReader::readFile(const char* path)
 {
     clear();
     std::vector<uint8_t> bytes;
-    if (!readWholeFile(path, bytes, _error)) {
-        oxReportWarning("%s", _error.c_str());
+    if (loadFile(path, bytes, &_error) != kSuccess)
         return kFailure;
-    }
     return read(bytes.data(), bytes.size(), path);
 }
 

@@ -1,16 +1,18 @@
 #include "platform/core/oxOXBWriter.h"
 
-#include <cerrno>
 #include <cstdarg>
-#include <cstdio>
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <new>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
 #include "platform/core/oxContentStream.h"
+#include "platform/core/oxFiles.h"
 #include "platform/core/oxMemoryBlock.h"
 #include "platform/core/oxObject.h"
 #include "platform/core/oxOXBFile.h"
@@ -422,10 +424,18 @@ bool Writer::serialize(std::vector<uint8_t>& out)
 
 bool writeGraph(oxObject* root, std::vector<uint8_t>& out, const char* where)
 {
-    Writer writer;
-    if (writer.collect(root) && writer.serialize(out))
-        return true;
-    oxReportWarning("%s: %s", where, writer.getError().c_str());
+    std::string error;
+    try {
+        Writer writer;
+        if (writer.collect(root) && writer.serialize(out))
+            return true;
+        error = writer.getError();
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to store the graph";
+    } catch (const std::length_error&) {
+        error = "the graph is too large to be stored";
+    }
+    oxReportWarning("%s: %s", where, error.c_str());
     return false;
 }
 
@@ -445,21 +455,11 @@ oxResult oxOXBWriter::writeFile(const char* path, oxObject* root)
     std::vector<uint8_t> bytes;
     if (!writeGraph(root, bytes, path))
         return kFailure;
-    std::string temporary = std::string(path) + ".tmp";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) {
-        oxReportWarning("%s: cannot create %s: %s", path, temporary.c_str(), std::strerror(errno));
-        return kFailure;
-    }
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    int error = errno;
-    written = (std::fclose(file) == 0) && written;
-    if (written && std::rename(temporary.c_str(), path) == 0)
+    const std::span<const uint8_t> parts[] = {bytes};
+    std::string error;
+    if (oxReplaceFile(path, parts, error))
         return kSuccess;
-    if (written)
-        error = errno;
-    std::remove(temporary.c_str());
-    oxReportWarning("%s: cannot write the file: %s", path, std::strerror(error));
+    oxReportWarning("%s", error.c_str());
     return kFailure;
 }
 
