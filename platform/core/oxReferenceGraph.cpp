@@ -2,17 +2,29 @@
 
 namespace Kel::Core {
 
+std::vector<uint8_t> oxReferenceGraph::ignoredNodes() const
+{
+    std::vector<uint8_t> ignored(_nodeCount, 0);
+    for (uint32_t n : _ignored)
+        if (n < _nodeCount)
+            ignored[n] = 1;
+    return ignored;
+}
+
 void oxReferenceGraph::buildAdjacency(std::vector<uint32_t>& first, std::vector<uint32_t>& targets) const
 {
+    std::vector<uint8_t> ignored = ignoredNodes();
     first.assign(size_t(_nodeCount) + 1, 0);
     for (const Edge& e : _holding)
-        ++first[e.from + 1];
+        if (!ignored[e.to])
+            ++first[e.from + 1];
     for (uint32_t n = 0; n < _nodeCount; ++n)
         first[n + 1] += first[n];
-    targets.resize(_holding.size());
+    targets.resize(first[_nodeCount]);
     std::vector<uint32_t> fill(first.begin(), first.end() - 1);
     for (const Edge& e : _holding)
-        targets[fill[e.from]++] = e.to;
+        if (!ignored[e.to])
+            targets[fill[e.from]++] = e.to;
 }
 
 bool oxReferenceGraph::findHoldingCycle(uint32_t& node) const
@@ -64,8 +76,9 @@ bool oxReferenceGraph::findUnheldTarget(uint32_t root, uint32_t& from, uint32_t&
                 held[targets[k]] = 1;
                 queue.push_back(targets[k]);
             }
+    std::vector<uint8_t> ignored = ignoredNodes();
     for (const Edge& e : _plain)
-        if (held[e.from] && !held[e.to]) {
+        if (held[e.from] && !held[e.to] && !ignored[e.to]) {
             from = e.from;
             to = e.to;
             return true;
