@@ -1,6 +1,8 @@
 #include "platform/core/oxStringRef.h"
 
+#include <algorithm>
 #include <bit>
+#include <iterator>
 #include <cstdlib>
 #include <new>
 
@@ -38,6 +40,87 @@ uint32_t hashText(std::string_view text)
     return uint32_t(h >> 32);
 }
 
+// Memory for pool entries: size classes of 16 bytes up to 256, carved from blocks of 64 KB
+// and kept on a free list per class when released; longer texts come from malloc. A file's
+// read makes an entry per name, and malloc's bookkeeping cost more than the rest of making
+// one; entries made one after the other also end up side by side, which is the order in
+// which a later write reads them. The blocks go back when the pool empties. Under
+// AddressSanitizer every entry comes from malloc, so that a use after release is caught.
+class EntryMemory {
+public:
+    void* allocate(size_t bytes)
+    {
+        size_t c = sizeClass(bytes);
+        if (c >= kClasses)
+            return std::malloc(bytes);
+        if (Free* f = _free[c]) {
+            _free[c] = f->next;
+            return f;
+        }
+        size_t size = (c + 1) * kGranule;
+        if (size_t(_end - _next) < size) {
+            char* block = static_cast<char*>(std::malloc(kBlock));
+            if (!block)
+                return nullptr;
+            Block* header = reinterpret_cast<Block*>(block);
+            header->previous = _blocks;
+            _blocks = header;
+            _next = block + kGranule;
+            _end = block + kBlock;
+        }
+        void* p = _next;
+        _next += size;
+        return p;
+    }
+
+    void release(void* p, size_t bytes)
+    {
+        size_t c = sizeClass(bytes);
+        if (c >= kClasses)
+            return std::free(p);
+        Free* f = static_cast<Free*>(p);
+        f->next = _free[c];
+        _free[c] = f;
+    }
+
+    // Every entry has been released.
+    void releaseAll()
+    {
+        while (Block* b = _blocks) {
+            _blocks = b->previous;
+            std::free(b);
+        }
+        std::fill(std::begin(_free), std::end(_free), nullptr);
+        _next = _end = nullptr;
+    }
+
+private:
+#if defined(__SANITIZE_ADDRESS__)
+    static constexpr size_t kClasses = 0;
+#else
+    static constexpr size_t kClasses = 16;
+#endif
+    static constexpr size_t kGranule = 16;
+    static constexpr size_t kBlock = 64 * 1024;
+    struct Free {
+        Free* next;
+    };
+    struct Block {
+        Block* previous;
+    };
+    static size_t sizeClass(size_t bytes) { return (bytes - 1) / kGranule; }
+
+    Free* _free[kClasses > 0 ? kClasses : 1] = {};
+    Block* _blocks = nullptr;
+    char* _next = nullptr;
+    char* _end = nullptr;
+};
+
+size_t entryBytes(size_t length)
+{
+    return sizeof(oxStringRef::Entry) + length + 1;
+}
+
 // Open addressing with linear probing in one array of (hash, entry) slots, removal by
 // shifting the rest of a run back. A node-based map costs an allocation and a scattered
 // node per text and rehashes by walking every node; files with hundreds of thousands of
@@ -47,9 +130,10 @@ public:
     size_t size() const { return _count; }
 
     // Null when memory for a new entry cannot be had.
-    oxStringRef::Entry* intern(std::string_view text)
+    oxStringRef::Entry* intern(std::string_view text) { return intern(text, hashText(text)); }
+
+    oxStringRef::Entry* intern(std::string_view text, uint32_t hash)
     {
-        uint32_t hash = hashText(text);
         if (_capacity) {
             for (size_t i = hash & _mask;; i = (i + 1) & _mask) {
                 oxStringRef::Entry* e = _slots[i].entry;
@@ -66,7 +150,7 @@ public:
             return nullptr;
         if (text.size() > SIZE_MAX - sizeof(oxStringRef::Entry) - 1)
             return nullptr;
-        auto* entry = static_cast<oxStringRef::Entry*>(std::malloc(sizeof(oxStringRef::Entry) + text.size() + 1));
+        auto* entry = static_cast<oxStringRef::Entry*>(_memory.allocate(entryBytes(text.size())));
         if (!entry)
             return nullptr;
         entry->refs = 1;
@@ -80,6 +164,22 @@ public:
         place(entry);
         ++_count;
         return entry;
+    }
+
+    // Room for `more` texts without growing.
+    void reserve(size_t more)
+    {
+        size_t capacity = _capacity ? _capacity : 256;
+        while (2 * (_count + more) > capacity)
+            capacity *= 2;
+        if (capacity != _capacity)
+            resize(capacity);
+    }
+
+    void prefetch(uint32_t hash) const
+    {
+        if (_capacity)
+            __builtin_prefetch(&_slots[hash & _mask]);
     }
 
     void erase(oxStringRef::Entry* entry)
@@ -98,6 +198,9 @@ public:
         }
         _slots[i] = Slot{};
         --_count;
+        _memory.release(entry, entryBytes(entry->length));
+        if (_count == 0)
+            _memory.releaseAll();
         if (_capacity > 1024 && 8 * _count < _capacity)
             resize(_capacity / 2);
     }
@@ -142,6 +245,7 @@ private:
         return true;
     }
 
+    EntryMemory _memory;
     Slot* _slots = nullptr;
     size_t _capacity = 0; // a power of two
     size_t _mask = 0;
@@ -159,10 +263,8 @@ uint32_t g_pass = 0;
 
 void drop(oxStringRef::Entry* entry)
 {
-    if (entry && --entry->refs == 0) {
+    if (entry && --entry->refs == 0)
         pool().erase(entry);
-        std::free(entry);
-    }
 }
 } // namespace
 
@@ -236,6 +338,30 @@ int oxStringRef::compare(const oxStringRef& other) const
 size_t oxStringRef::getPoolSize()
 {
     return pool().size();
+}
+
+bool oxStringRef::makeMany(const std::string_view* texts, oxStringRef* out, size_t count)
+{
+    // Hashes are computed and their slots fetched this many texts ahead of the lookups.
+    constexpr size_t kAhead = 16;
+    Pool& p = pool();
+    p.reserve(count);
+    uint32_t hashes[kAhead];
+    bool made = true;
+    for (size_t i = 0; i < count + kAhead; ++i) {
+        if (i >= kAhead) {
+            size_t k = i - kAhead;
+            Entry* e = p.intern(texts[k], hashes[k % kAhead]);
+            drop(out[k]._entry);
+            out[k]._entry = e;
+            made = made && e;
+        }
+        if (i < count) {
+            hashes[i % kAhead] = hashText(texts[i]);
+            p.prefetch(hashes[i % kAhead]);
+        }
+    }
+    return made;
 }
 
 uint32_t oxStringRef::beginPass()

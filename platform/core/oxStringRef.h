@@ -40,6 +40,11 @@ public:
 
     // Number of distinct texts currently pooled.
     static size_t getPoolSize();
+    // out[i] = oxStringRef(texts[i]) for every i, as one batch: the pool's table is looked
+    // up several texts ahead of the one being made, so that a reader making a file's
+    // hundreds of thousands of texts does not wait for memory once per text. False when the
+    // memory for a text could not be had (its reference is then null).
+    static bool makeMany(const std::string_view* texts, oxStringRef* out, size_t count);
 
     // Numbering the distinct texts met in one pass over many strings (a scene-file write
     // meets one per object) without a map of the pass's own: every pooled text keeps the

@@ -74,3 +74,29 @@ TEST(StringPool, PassValuesBelongToTheLatestPass)
     EXPECT_EQ(a.getPassValue(first), 7u) << "an older pass keeps what no later pass took over";
     EXPECT_EQ(b.getPassValue(first), 0u);
 }
+
+TEST(StringPool, ABatchMakesTheSameReferencesAsOneAtATime)
+{
+    size_t before = oxStringRef::getPoolSize();
+    oxStringRef already("batch 3");
+    // Texts repeat within the batch and with the pool; the batch is longer and shorter than
+    // the distance at which it looks ahead.
+    for (size_t count : {size_t(0), size_t(1), size_t(5), size_t(1000)}) {
+        std::vector<std::string> storage;
+        for (size_t i = 0; i < count; ++i)
+            storage.push_back("batch " + std::to_string(i % 7 == 0 ? 3 : i));
+        storage.push_back("");
+        std::vector<std::string_view> texts(storage.begin(), storage.end());
+        std::vector<oxStringRef> out(texts.size(), oxStringRef("replaced"));
+        ASSERT_TRUE(oxStringRef::makeMany(texts.data(), out.data(), texts.size()));
+        for (size_t i = 0; i < texts.size(); ++i) {
+            EXPECT_EQ(out[i], oxStringRef(texts[i])) << i;
+            EXPECT_EQ(out[i].view(), texts[i]);
+        }
+        if (count > 0) {
+            EXPECT_EQ(out[0], already);
+        }
+    }
+    already = oxStringRef();
+    EXPECT_EQ(oxStringRef::getPoolSize(), before) << "no reference outlives its batch";
+}
