@@ -25,6 +25,9 @@ struct ResolvedClass {
     oxMetaObject* carrier = nullptr;  // redirected classes: what the older object is read into
     // Per stored field, the field it sets, or null when it is skipped.
     std::vector<const oxMetaField*> fields;
+    // Per stored field, the bytes of its value when they are copied as they are (plain
+    // kinds but booleans, whose bytes are checked); 0 for the rest.
+    std::vector<uint32_t> plainBytes;
 };
 
 // One read. Pass one checks every record against the classes and the object table and
@@ -55,8 +58,8 @@ private:
     bool fillRecord(uint32_t number);
     bool fillField(oxOXBCursor& in, oxObject* object, const oxMetaField* field);
     const char* className(uint32_t number) const { return _finalClass[number - 1]->getName(); }
-    // The pooled text of string `number`, made once per read.
-    bool string(uint32_t number, oxStringRef& out, oxOXBCursor& in);
+    // Every string of the file, pooled, before the objects that hold them are filled.
+    bool makeStrings();
     // Takes n values of the open array, which must hold what the container reads.
     bool take(bool kindMatches, const char* what, uint32_t n);
 
@@ -64,11 +67,13 @@ private:
     oxMemoryPool* _pool;
     std::vector<ResolvedClass> _classes;
     std::vector<const oxMetaObject*> _finalClass; // per object: what references to it find
+    // Per object, 1 for a class description. Reference checks look here rather than at the
+    // object table, whose entries are six times as wide.
+    std::vector<uint8_t> _isDescription;
     std::vector<oxMetaObject*> _described;        // per object: the class a description names
     std::vector<oxSmartPointer<oxObject>> _objects;
     std::vector<oxSmartPointer<oxObject>> _carriers;
-    std::vector<oxStringRef> _strings;
-    std::vector<bool> _stringMade;
+    std::vector<oxStringRef> _strings; // by string number; 0 is the null string
     oxReferenceGraph _graph;
     std::vector<std::string> _notes;
 
@@ -128,8 +133,11 @@ bool Build::resolveClass(uint32_t index)
                               name.c_str(), concrete->getName(), concrete->getName());
     }
     rc.fields.resize(c.fieldCount);
+    rc.plainBytes.resize(c.fieldCount);
     for (uint32_t i = 0; i < c.fieldCount; ++i) {
         const oxOXBFile::Field& stored = _file.getField(c, i);
+        if (stored.kind != oxFieldKind::Bool)
+            rc.plainBytes[i] = uint32_t(oxPlainScalarSize(stored.kind) * stored.width);
         const oxMetaField* f = meta->getMetaField(stored.name);
         std::string why;
         if (!f)
@@ -154,12 +162,14 @@ bool Build::check()
     uint32_t count = _file.getObjectCount();
     _classes.resize(_file.getClassCount());
     _finalClass.resize(count);
+    _isDescription.resize(count);
     _described.resize(count);
     for (uint32_t n = 1; n <= count; ++n) {
         uint32_t index = _file.getObject(n).classIndex;
-        if (!resolveClass(index))
+        if (!_classes[index].resolved && !resolveClass(index))
             return false;
         _finalClass[n - 1] = _classes[index].concrete;
+        _isDescription[n - 1] = _classes[index].isDescription;
     }
     if (_classes[_file.getObject(_file.getRoot()).classIndex].isDescription)
         return _file.fail(_file.getRootOffset(), "the root is a class description, not an object");
@@ -199,9 +209,14 @@ bool Build::checkRecord(uint32_t number)
     }
     for (uint32_t i = 0; i < c.fieldCount; ++i) {
         const oxOXBFile::Field& stored = _file.getField(c, i);
+        if (rc.plainBytes[i] && rc.plainBytes[i] <= in.remaining()) {
+            in.readBytes(nullptr, rc.plainBytes[i]);
+            continue;
+        }
         const oxMetaField* f = rc.fields[i];
         if (!oxIsObjectKind(stored.kind)) {
-            if (!in.skipValue(stored.kind, stored.width))
+            uint32_t s = 0;
+            if (!(stored.kind == oxFieldKind::String ? in.readStringNumber(s) : in.skipValue(stored.kind, stored.width)))
                 return false;
             continue;
         }
@@ -218,7 +233,7 @@ bool Build::checkRecord(uint32_t number)
                                   "a %s",
                                   f->getName(), number, className(number), target, className(target),
                                   wanted->getName());
-            if (!_classes[_file.getObject(target).classIndex].isDescription)
+            if (!_isDescription[target - 1])
                 _graph.add(number - 1, target - 1, stored.kind != oxFieldKind::RawRef);
         }
     }
@@ -245,31 +260,26 @@ bool Build::checkContents(oxOXBCursor& in, uint32_t number)
                     return false;
             } else if (!in.readReference(target))
                 return false;
-            else if (target && !_classes[_file.getObject(target).classIndex].isDescription)
+            else if (target && !_isDescription[target - 1])
                 _graph.add(number - 1, target - 1, kind != oxFieldKind::RawRef);
         }
     }
     return true;
 }
 
-bool Build::string(uint32_t number, oxStringRef& out, oxOXBCursor& in)
+bool Build::makeStrings()
 {
-    if (_strings.empty()) {
-        _strings.resize(size_t(_file.getStringCount()) + 1);
-        _stringMade.resize(_strings.size());
-    }
-    if (number && !_stringMade[number]) {
-        _strings[number] = oxStringRef(_file.getString(number));
-        if (_strings[number].isNull())
-            return in.fail("no memory for string %u (%zu bytes)", number, _file.getString(number).size());
-        _stringMade[number] = true;
-    }
-    out = _strings[number];
+    uint32_t count = _file.getStringCount();
+    _strings.resize(size_t(count) + 1);
+    if (!oxStringRef::makeMany(_file.getStrings(), _strings.data() + 1, count))
+        return _file.fail(sizeof oxOXBFile::kMagic + 4, "no memory for the %u strings of the file", count);
     return true;
 }
 
 bool Build::build(std::vector<oxSmartPointer<oxObject>>& objects)
 {
+    if (!makeStrings())
+        return false;
     uint32_t count = _file.getObjectCount();
     _objects.resize(count);
     _carriers.resize(count);
@@ -315,8 +325,14 @@ bool Build::fillRecord(uint32_t number)
     oxObject* object = rc.carrier ? _carriers[number - 1].get() : _objects[number - 1].get();
     oxOXBCursor in(_file, stored.recordBegin, stored.recordEnd);
     for (uint32_t i = 0; i < c.fieldCount; ++i) {
+        const oxMetaField* f = rc.fields[i];
+        if (rc.plainBytes[i]) {
+            // Checked in the first pass: the bytes are there.
+            in.readBytes(f ? f->address(object) : nullptr, rc.plainBytes[i]);
+            continue;
+        }
         const oxOXBFile::Field& field = _file.getField(c, i);
-        if (!(rc.fields[i] ? fillField(in, object, rc.fields[i]) : in.skipValue(field.kind, field.width)))
+        if (!(f ? fillField(in, object, f) : in.skipValue(field.kind, field.width)))
             return false;
     }
     if (in.atEnd())
@@ -341,7 +357,10 @@ bool Build::fillField(oxOXBCursor& in, oxObject* object, const oxMetaField* fiel
     uint32_t number = 0;
     switch (kind) {
     case oxFieldKind::String:
-        return in.readStringNumber(number) && string(number, *static_cast<oxStringRef*>(field->address(object)), in);
+        if (!in.readStringNumber(number))
+            return false;
+        *static_cast<oxStringRef*>(field->address(object)) = _strings[number];
+        return true;
     case oxFieldKind::ObjectRef:
     case oxFieldKind::RawRef:
     case oxFieldKind::ObjectRefArray:
@@ -410,8 +429,10 @@ bool Build::readPlain(void* elements, uint32_t count)
 bool Build::readString(oxStringRef& text)
 {
     uint32_t number = 0;
-    return take(_arrayKind == oxFieldKind::String, "a string", 1) && _cursor->readStringNumber(number) &&
-           string(number, text, *_cursor);
+    if (!take(_arrayKind == oxFieldKind::String, "a string", 1) || !_cursor->readStringNumber(number))
+        return false;
+    text = _strings[number];
+    return true;
 }
 
 bool Build::readText(std::string& text)
@@ -429,7 +450,7 @@ bool Build::readObject(oxObject*& object, const oxMetaObject* type)
     if (!take(oxIsObjectKind(_arrayKind), "an object", 1) || !_cursor->readReference(number))
         return false;
     object = number ? _objects[number - 1].get() : nullptr;
-    if (object && type && !object->isOfType(type))
+    if (object && type && !_finalClass[number - 1]->isDerivedFrom(type))
         return _file.fail(_cursor->getOffset() - 4,
                           "object %u (class %s) holds object %u of class %s where a %s belongs", _current,
                           className(_current), number, className(number), type->getName());

@@ -31,11 +31,32 @@ bool oxReferenceGraph::findHoldingCycle(uint32_t& node) const
 {
     std::vector<uint32_t> first, targets;
     buildAdjacency(first, targets);
+    // Every cycle has an edge to a node numbered no higher than its source, and so passes
+    // through the target of such an edge. Scene files number objects breadth first, so
+    // those edges are the few references to shared objects: a search from their targets
+    // alone says whether there is a cycle at all, without walking the whole graph.
+    std::vector<uint32_t> starts;
+    for (uint32_t n = 0; n < _nodeCount; ++n)
+        for (uint32_t k = first[n]; k < first[n + 1]; ++k)
+            if (targets[k] <= n)
+                starts.push_back(targets[k]);
+    if (!searchCycle(first, targets, starts, node))
+        return false;
+    // One exists: the full search names the same object on it whatever the numbering.
+    starts.resize(_nodeCount);
+    for (uint32_t n = 0; n < _nodeCount; ++n)
+        starts[n] = n;
+    return searchCycle(first, targets, starts, node);
+}
+
+bool oxReferenceGraph::searchCycle(const std::vector<uint32_t>& first, const std::vector<uint32_t>& targets,
+                                   const std::vector<uint32_t>& starts, uint32_t& node) const
+{
     enum : uint8_t { kUnseen, kOnPath, kDone };
     std::vector<uint8_t> state(_nodeCount, kUnseen);
     // Depth-first with an explicit stack of (node, next target position).
     std::vector<std::pair<uint32_t, uint32_t>> path;
-    for (uint32_t start = 0; start < _nodeCount; ++start) {
+    for (uint32_t start : starts) {
         if (state[start] != kUnseen)
             continue;
         state[start] = kOnPath;

@@ -34,6 +34,9 @@ private:
     // Holding edges grouped by their source: targets of node n are
     // _targets[_first[n] .. _first[n + 1]).
     void buildAdjacency(std::vector<uint32_t>& first, std::vector<uint32_t>& targets) const;
+    // Depth-first from each of `starts` in turn; true, with a node on it, at the first cycle.
+    bool searchCycle(const std::vector<uint32_t>& first, const std::vector<uint32_t>& targets,
+                     const std::vector<uint32_t>& starts, uint32_t& node) const;
     // Per node, 1 when it is ignored.
     std::vector<uint8_t> ignoredNodes() const;
 
