@@ -35,7 +35,12 @@ struct ResolvedClass {
 // is built; pass two creates the objects and fills them.
 class Build final : public oxContentReader {
 public:
-    Build(const oxOXBFile& file, oxMemoryPool* pool) : _file(file), _pool(pool) {}
+    // `keepEveryObject` false: the caller wants the root alone, and the build lets go of
+    // each object that something else holds as soon as it is settled.
+    Build(const oxOXBFile& file, oxMemoryPool* pool, bool keepEveryObject)
+        : _file(file), _pool(pool), _keepEveryObject(keepEveryObject)
+    {
+    }
 
     bool check();
     bool build(std::vector<oxSmartPointer<oxObject>>& objects);
@@ -60,11 +65,22 @@ private:
     const char* className(uint32_t number) const { return _finalClass[number - 1]->getName(); }
     // Every string of the file, pooled, before the objects that hold them are filled.
     bool makeStrings();
+    void addReference(uint32_t from, uint32_t to, bool holds)
+    {
+        _graph.add(from - 1, to - 1, holds);
+        if (!holds && !_keepEveryObject)
+            _pointedAt[to - 1] = 1;
+    }
+    // Asks for the object that the open array names `ahead` values after the cursor.
+    void prefetchElement(uint64_t ahead) const;
     // Takes n values of the open array, which must hold what the container reads.
     bool take(bool kindMatches, const char* what, uint32_t n);
 
     const oxOXBFile& _file;
     oxMemoryPool* _pool;
+    bool _keepEveryObject;
+    // Per object, 1 when a plain pointer leads to it: the build keeps those to the end.
+    std::vector<uint8_t> _pointedAt;
     std::vector<ResolvedClass> _classes;
     std::vector<const oxMetaObject*> _finalClass; // per object: what references to it find
     // Per object, 1 for a class description. Reference checks look here rather than at the
@@ -84,6 +100,17 @@ private:
     uint32_t _arrayWidth = 1;
     uint64_t _valuesLeft = 0;
 };
+
+// The passes over every object meet objects made long before, whose memory has left the
+// caches; each pass asks for the objects a little ahead of the one it works on.
+constexpr size_t kPrefetchAhead = 8;
+
+void prefetchObject(const std::vector<oxSmartPointer<oxObject>>& objects, size_t index)
+{
+    if (index < objects.size())
+        if (const oxObject* o = objects[index].get())
+            __builtin_prefetch(o);
+}
 
 bool isClassDescriptionClass(const oxMetaObject* meta)
 {
@@ -163,6 +190,8 @@ bool Build::check()
     _classes.resize(_file.getClassCount());
     _finalClass.resize(count);
     _isDescription.resize(count);
+    if (!_keepEveryObject)
+        _pointedAt.resize(count);
     _described.resize(count);
     for (uint32_t n = 1; n <= count; ++n) {
         uint32_t index = _file.getObject(n).classIndex;
@@ -234,7 +263,7 @@ bool Build::checkRecord(uint32_t number)
                                   f->getName(), number, className(number), target, className(target),
                                   wanted->getName());
             if (!_isDescription[target - 1])
-                _graph.add(number - 1, target - 1, stored.kind != oxFieldKind::RawRef);
+                addReference(number, target, stored.kind != oxFieldKind::RawRef);
         }
     }
     return checkContents(in, number);
@@ -261,7 +290,7 @@ bool Build::checkContents(oxOXBCursor& in, uint32_t number)
             } else if (!in.readReference(target))
                 return false;
             else if (target && !_isDescription[target - 1])
-                _graph.add(number - 1, target - 1, kind != oxFieldKind::RawRef);
+                addReference(number, target, kind != oxFieldKind::RawRef);
         }
     }
     return true;
@@ -296,9 +325,11 @@ bool Build::build(std::vector<oxSmartPointer<oxObject>>& objects)
             return _file.fail(_file.getObject(n).recordBegin, "object %u of class %s could not be created", n,
                               rc.concrete->getName());
     }
-    for (uint32_t n = 1; n <= count; ++n)
+    for (uint32_t n = 1; n <= count; ++n) {
+        prefetchObject(_objects, n - 1 + kPrefetchAhead);
         if (!fillRecord(n))
             return false;
+    }
     for (uint32_t n = 1; n <= count; ++n) {
         if (!_carriers[n - 1])
             continue;
@@ -308,9 +339,18 @@ bool Build::build(std::vector<oxSmartPointer<oxObject>>& objects)
                               className(n), _classes[_file.getObject(n).classIndex].stored->getName());
         _carriers[n - 1] = nullptr;
     }
-    for (uint32_t n = 1; n <= count; ++n)
-        if (!_classes[_file.getObject(n).classIndex].isDescription)
-            _objects[n - 1]->postFileRead();
+    const uint32_t root = _file.getRoot();
+    for (uint32_t n = 1; n <= count; ++n) {
+        prefetchObject(_objects, n - 1 + kPrefetchAhead);
+        if (_isDescription[n - 1])
+            continue;
+        _objects[n - 1]->postFileRead();
+        // Let go while the object is still in the cache. One that only the build holds, or
+        // that a plain pointer leads to, waits for the end: objects settled later may still
+        // look at it.
+        if (!_keepEveryObject && n != root && !_pointedAt[n - 1] && _objects[n - 1]->getRefCount() > 1)
+            _objects[n - 1] = nullptr;
+    }
     objects.swap(_objects);
     return true;
 }
@@ -417,7 +457,19 @@ bool Build::beginArray(oxFieldKind kind, int width, uint32_t& count)
     _arrayKind = kind;
     _arrayWidth = storedWidth;
     _valuesLeft = oxPlainScalarSize(kind) || kind == oxFieldKind::MemoryRef ? count : uint64_t(count) * storedWidth;
+    if (oxIsObjectKind(kind))
+        for (uint64_t k = 0; k < kPrefetchAhead && k < _valuesLeft; ++k)
+            prefetchElement(k);
     return true;
+}
+
+void Build::prefetchElement(uint64_t ahead) const
+{
+    // The first pass checked that the array's numbers lie within the record and the table.
+    uint32_t number = 0;
+    std::memcpy(&number, _file.getData() + _cursor->getOffset() + 4 * ahead, 4);
+    if (number)
+        prefetchObject(_objects, number - 1);
 }
 
 bool Build::readPlain(void* elements, uint32_t count)
@@ -447,7 +499,13 @@ bool Build::readText(std::string& text)
 bool Build::readObject(oxObject*& object, const oxMetaObject* type)
 {
     uint32_t number = 0;
-    if (!take(oxIsObjectKind(_arrayKind), "an object", 1) || !_cursor->readReference(number))
+    if (!take(oxIsObjectKind(_arrayKind), "an object", 1))
+        return false;
+    // A container's elements were made long before it reads them, and each is touched as
+    // it is taken: the ones a few places ahead are asked for now.
+    if (_valuesLeft >= kPrefetchAhead)
+        prefetchElement(kPrefetchAhead);
+    if (!_cursor->readReference(number))
         return false;
     object = number ? _objects[number - 1].get() : nullptr;
     if (object && type && !_finalClass[number - 1]->isDerivedFrom(type))
@@ -475,6 +533,10 @@ oxOXBReader::~oxOXBReader()
 
 void oxOXBReader::clear()
 {
+    for (size_t i = 0; i < _objects.size(); ++i) {
+        prefetchObject(_objects, i + kPrefetchAhead);
+        _objects[i] = nullptr;
+    }
     _objects.clear();
     _root = 0;
 }
@@ -489,33 +551,63 @@ oxObject* oxOXBReader::getObject(uint32_t number) const
     return number >= 1 && number <= _objects.size() ? _objects[number - 1].get() : nullptr;
 }
 
-oxResult oxOXBReader::read(const void* data, size_t size, const char* sourceName)
+namespace {
+
+// One read into `objects` (by number); false with the reason in `error`, nothing kept.
+bool readObjects(const void* data, size_t size, const char* sourceName, oxMemoryPool* pool, bool keepEveryObject,
+                 std::vector<oxSmartPointer<oxObject>>& objects, uint32_t& root, std::string& error)
 {
-    clear();
-    _error.clear();
     oxOXBFile file;
-    std::vector<oxSmartPointer<oxObject>> objects;
     std::vector<std::string> notes;
     const char* source = sourceName ? sourceName : "scene file";
     try {
         // Whatever a failed build created is released here, before the warning.
-        Build build(file, _pool);
+        Build build(file, pool, keepEveryObject);
         if (file.open(data, size, source) && build.check() && build.build(objects))
             notes = build.getNotes();
     } catch (const std::bad_alloc&) {
         objects.clear();
-        _error = std::string(source) + ": not enough memory to build the objects it holds";
+        error = std::string(source) + ": not enough memory to build the objects it holds";
     }
-    if (_error.empty())
-        _error = file.getError();
-    if (!_error.empty()) {
-        oxReportWarning("%s", _error.c_str());
-        return kFailure;
+    if (error.empty())
+        error = file.getError();
+    if (!error.empty()) {
+        oxReportWarning("%s", error.c_str());
+        return false;
     }
     for (const std::string& note : notes)
         oxReportWarning("%s", note.c_str());
+    root = file.getRoot();
+    return true;
+}
+
+oxSmartPointer<oxObject> readRoot(const void* data, size_t size, const char* sourceName, oxMemoryPool* pool)
+{
+    std::vector<oxSmartPointer<oxObject>> objects;
+    uint32_t root = 0;
+    std::string error;
+    if (!readObjects(data, size, sourceName, pool, false, objects, root, error))
+        return nullptr;
+    oxSmartPointer<oxObject> result = objects[root - 1];
+    for (size_t i = 0; i < objects.size(); ++i) {
+        prefetchObject(objects, i + kPrefetchAhead);
+        objects[i] = nullptr;
+    }
+    return result;
+}
+
+} // namespace
+
+oxResult oxOXBReader::read(const void* data, size_t size, const char* sourceName)
+{
+    clear();
+    _error.clear();
+    std::vector<oxSmartPointer<oxObject>> objects;
+    uint32_t root = 0;
+    if (!readObjects(data, size, sourceName, _pool, true, objects, root, _error))
+        return kFailure;
     _objects.swap(objects);
-    _root = file.getRoot();
+    _root = root;
     return kSuccess;
 }
 
@@ -542,15 +634,16 @@ oxResult oxOXBReader::readFile(const char* path)
 
 oxSmartPointer<oxObject> oxOXBReader::readObject(const char* path, oxMemoryPool* pool)
 {
-    oxOXBReader reader(pool);
-    return reader.readFile(path) == kSuccess ? reader.getRoot() : nullptr;
+    std::vector<uint8_t> bytes;
+    if (loadFile(path, bytes) != kSuccess)
+        return nullptr;
+    return readRoot(bytes.data(), bytes.size(), path, pool);
 }
 
 oxSmartPointer<oxObject> oxOXBReader::readObject(const void* data, size_t size, const char* sourceName,
                                                  oxMemoryPool* pool)
 {
-    oxOXBReader reader(pool);
-    return reader.read(data, size, sourceName) == kSuccess ? reader.getRoot() : nullptr;
+    return readRoot(data, size, sourceName, pool);
 }
 
 oxSmartPointer<oxDirectory> oxOXBReader::readDirectory(const char* path, oxMemoryPool* pool)

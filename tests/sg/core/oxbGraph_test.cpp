@@ -325,6 +325,43 @@ TEST_F(OXBGraph, DirectoryListsObjectsOnceAndFindsInfosByTypeAndName)
     EXPECT_EQ(dir->findShared(first), 0) << "a removed info stays shared";
 }
 
+TEST_F(OXBGraph, TheOneCallReadKeepsWhatTheRootHoldsAndReleasesTheRest)
+{
+    // A group (1) whose list (2) holds two nodes (3, 4), and beside them an object (5) that
+    // nothing holds, which points at node 3 and holds node 6.
+    FileBuilder file;
+    uint32_t group = file.addClass("oxGroup", {{"_childList", oxFieldKind::ObjectRef}});
+    uint32_t list = file.addClass("oxNodeList");
+    uint32_t node = file.addClass("oxNode", {{"_flags", oxFieldKind::Int}});
+    uint32_t kinds = file.addClass("AllKinds", {{"_ref", oxFieldKind::ObjectRef}, {"_raw", oxFieldKind::RawRef}});
+    file.addObject(group, FileBuilder::Record().u32(2));
+    file.addObject(list, FileBuilder::Record().array(oxFieldKind::ObjectRef, 1, 2).u32(3).u32(4));
+    file.addObject(node, FileBuilder::Record().i32(1));
+    file.addObject(node, FileBuilder::Record().i32(2));
+    file.addObject(kinds, FileBuilder::Record().u32(6).u32(3));
+    file.addObject(node, FileBuilder::Record().i32(6));
+    std::vector<uint8_t> bytes = file.bytes();
+
+    int nodes = oxNode::getClassTypeSafe()->getInstanceCount();
+    int others = AllKinds::getClassTypeSafe()->getInstanceCount();
+    {
+        oxOXBReader reader;
+        ASSERT_EQ(reader.read(bytes.data(), bytes.size(), "beside.oxb"), kSuccess);
+        EXPECT_EQ(AllKinds::getClassTypeSafe()->getInstanceCount(), others + 1) << "the reader keeps every object";
+        EXPECT_EQ(static_cast<AllKinds*>(reader.getObject(5))->_raw, reader.getObject(3));
+    }
+    oxSmartPointer<oxGroup> root = oxGroup::dynamicCast(oxOXBReader::readObject(bytes.data(), bytes.size(), "beside.oxb").get());
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->getChildCount(), 2);
+    EXPECT_EQ(root->getChild(0)->getFlags(), 1);
+    EXPECT_EQ(root->getChild(1)->getParentCount(), 1);
+    EXPECT_EQ(root->getChild(0)->getRefCount(), 1) << "the read holds nothing any more";
+    EXPECT_EQ(AllKinds::getClassTypeSafe()->getInstanceCount(), others) << "what the root does not hold is gone";
+    EXPECT_EQ(oxNode::getClassTypeSafe()->getInstanceCount(), nodes + 2) << "node 6 went with its holder";
+    root = nullptr;
+    EXPECT_EQ(oxNode::getClassTypeSafe()->getInstanceCount(), nodes);
+}
+
 TEST_F(OXBGraph, FilesAreWrittenWholeAndResourcesReadThemOnce)
 {
     std::string path = tempPath("resource.oxb");
