@@ -259,24 +259,9 @@ bool oxOXBCursor::fail(const char* format, ...) const
     return _file.fail(_pos, "%s", reason.c_str());
 }
 
-bool oxOXBCursor::readBytes(void* out, size_t n)
+bool oxOXBCursor::cutShort(size_t needed) const
 {
-    if (n > remaining())
-        return fail("%zu bytes needed, %zu left (the data is cut short)", n, remaining());
-    if (out && n)
-        std::memcpy(out, _file.getData() + _pos, n);
-    _pos += n;
-    return true;
-}
-
-bool oxOXBCursor::readU8(uint8_t& value)
-{
-    return readBytes(&value, 1);
-}
-
-bool oxOXBCursor::readU32(uint32_t& value)
-{
-    return readBytes(&value, 4);
+    return fail("%zu bytes needed, %zu left (the data is cut short)", needed, remaining());
 }
 
 bool oxOXBCursor::readPlain(oxFieldKind kind, uint32_t width, void* out, uint32_t count)
@@ -302,25 +287,10 @@ bool oxOXBCursor::readPlain(oxFieldKind kind, uint32_t width, void* out, uint32_
     return readBytes(out, size_t(bytes));
 }
 
-bool oxOXBCursor::readNumber(uint32_t& number, uint32_t count, const char* what)
+bool oxOXBCursor::outOfRange(uint32_t number, uint32_t count, const char* what)
 {
-    if (!readU32(number))
-        return false;
-    if (number > count) {
-        _pos -= 4;
-        return fail("%s number %u is out of range (the file has %u %ss)", what, number, count, what);
-    }
-    return true;
-}
-
-bool oxOXBCursor::readStringNumber(uint32_t& number)
-{
-    return readNumber(number, _file.getStringCount(), "string");
-}
-
-bool oxOXBCursor::readReference(uint32_t& number)
-{
-    return readNumber(number, _file.getObjectCount(), "object");
+    _pos -= 4;
+    return fail("%s number %u is out of range (the file has %u %ss)", what, number, count, what);
 }
 
 bool oxOXBCursor::readMemorySize(uint32_t& size)

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,8 @@ public:
     uint32_t getStringCount() const { return uint32_t(_strings.size()); }
     // The text of string `number` (1..count); number 0, the null string, gives "".
     std::string_view getString(uint32_t number) const { return number ? _strings[number - 1] : std::string_view(); }
+    // Strings 1..count, in order.
+    const std::string_view* getStrings() const { return _strings.data(); }
 
     uint32_t getClassCount() const { return uint32_t(_classes.size()); }
     const Class& getClass(uint32_t index) const { return _classes[index]; }
@@ -102,17 +105,40 @@ public:
     bool atEnd() const { return _pos == _end; }
     bool fail(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
-    bool readU8(uint8_t& value);
-    bool readU32(uint32_t& value);
+    // The readers of single values are inline: a record is read value by value, and a call
+    // with a byte count unknown to the compiler per value cost more than the value.
+    bool readU8(uint8_t& value)
+    {
+        if (_pos == _end)
+            return cutShort(1);
+        value = _file.getData()[_pos++];
+        return true;
+    }
+    bool readU32(uint32_t& value)
+    {
+        if (_end - _pos < 4)
+            return cutShort(4);
+        std::memcpy(&value, _file.getData() + _pos, 4);
+        _pos += 4;
+        return true;
+    }
     // Copies n bytes to out, or skips them when out is null.
-    bool readBytes(void* out, size_t n);
+    bool readBytes(void* out, size_t n)
+    {
+        if (n > _end - _pos)
+            return cutShort(n);
+        if (out && n)
+            std::memcpy(out, _file.getData() + _pos, n);
+        _pos += n;
+        return true;
+    }
     // `count` elements of a plain kind, `width` values each, to out (null: skip). Booleans
     // must be 0 or 1.
     bool readPlain(oxFieldKind kind, uint32_t width, void* out, uint32_t count);
     // A string number, checked against the string table.
-    bool readStringNumber(uint32_t& number);
+    bool readStringNumber(uint32_t& number) { return readNumber(number, _file.getStringCount(), "string"); }
     // An object number or 0, checked against the object table.
-    bool readReference(uint32_t& number);
+    bool readReference(uint32_t& number) { return readNumber(number, _file.getObjectCount(), "object"); }
     // A memory block's size, checked against the bytes left; the bytes follow.
     bool readMemorySize(uint32_t& size);
     // Skips one value of the given shape, checking what it holds.
@@ -122,7 +148,14 @@ public:
 
 private:
     // A 1-based number of a table of `count` entries, or 0.
-    bool readNumber(uint32_t& number, uint32_t count, const char* what);
+    bool readNumber(uint32_t& number, uint32_t count, const char* what)
+    {
+        if (!readU32(number))
+            return false;
+        return number <= count || outOfRange(number, count, what);
+    }
+    bool cutShort(size_t needed) const;
+    bool outOfRange(uint32_t number, uint32_t count, const char* what);
 
     const oxOXBFile& _file;
     size_t _pos;

@@ -1,12 +1,12 @@
 #include "platform/core/oxOXBReader.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "platform/core/oxContentStream.h"
 #include "platform/core/oxDirectory.h"
+#include "platform/core/oxFiles.h"
 #include "platform/core/oxMemoryBlock.h"
 #include "platform/core/oxOXBFile.h"
 #include "platform/core/oxOutput.h"
@@ -25,6 +25,9 @@ struct ResolvedClass {
     oxMetaObject* carrier = nullptr;  // redirected classes: what the older object is read into
     // Per stored field, the field it sets, or null when it is skipped.
     std::vector<const oxMetaField*> fields;
+    // Per stored field, the bytes of its value when they are copied as they are (plain
+    // kinds but booleans, whose bytes are checked); 0 for the rest.
+    std::vector<uint32_t> plainBytes;
 };
 
 // One read. Pass one checks every record against the classes and the object table and
@@ -32,7 +35,12 @@ struct ResolvedClass {
 // is built; pass two creates the objects and fills them.
 class Build final : public oxContentReader {
 public:
-    Build(const oxOXBFile& file, oxMemoryPool* pool) : _file(file), _pool(pool) {}
+    // `keepEveryObject` false: the caller wants the root alone, and the build lets go of
+    // each object that something else holds as soon as it is settled.
+    Build(const oxOXBFile& file, oxMemoryPool* pool, bool keepEveryObject)
+        : _file(file), _pool(pool), _keepEveryObject(keepEveryObject)
+    {
+    }
 
     bool check();
     bool build(std::vector<oxSmartPointer<oxObject>>& objects);
@@ -55,19 +63,33 @@ private:
     bool fillRecord(uint32_t number);
     bool fillField(oxOXBCursor& in, oxObject* object, const oxMetaField* field);
     const char* className(uint32_t number) const { return _finalClass[number - 1]->getName(); }
-    const oxStringRef& string(uint32_t number);
+    // Every string of the file, pooled, before the objects that hold them are filled.
+    bool makeStrings();
+    void addReference(uint32_t from, uint32_t to, bool holds)
+    {
+        _graph.add(from - 1, to - 1, holds);
+        if (!holds && !_keepEveryObject)
+            _pointedAt[to - 1] = 1;
+    }
+    // Asks for the object that the open array names `ahead` values after the cursor.
+    void prefetchElement(uint64_t ahead) const;
     // Takes n values of the open array, which must hold what the container reads.
     bool take(bool kindMatches, const char* what, uint32_t n);
 
     const oxOXBFile& _file;
     oxMemoryPool* _pool;
+    bool _keepEveryObject;
+    // Per object, 1 when a plain pointer leads to it: the build keeps those to the end.
+    std::vector<uint8_t> _pointedAt;
     std::vector<ResolvedClass> _classes;
     std::vector<const oxMetaObject*> _finalClass; // per object: what references to it find
+    // Per object, 1 for a class description. Reference checks look here rather than at the
+    // object table, whose entries are six times as wide.
+    std::vector<uint8_t> _isDescription;
     std::vector<oxMetaObject*> _described;        // per object: the class a description names
     std::vector<oxSmartPointer<oxObject>> _objects;
     std::vector<oxSmartPointer<oxObject>> _carriers;
-    std::vector<oxStringRef> _strings;
-    std::vector<bool> _stringMade;
+    std::vector<oxStringRef> _strings; // by string number; 0 is the null string
     oxReferenceGraph _graph;
     std::vector<std::string> _notes;
 
@@ -78,6 +100,17 @@ private:
     uint32_t _arrayWidth = 1;
     uint64_t _valuesLeft = 0;
 };
+
+// The passes over every object meet objects made long before, whose memory has left the
+// caches; each pass asks for the objects a little ahead of the one it works on.
+constexpr size_t kPrefetchAhead = 8;
+
+void prefetchObject(const std::vector<oxSmartPointer<oxObject>>& objects, size_t index)
+{
+    if (index < objects.size())
+        if (const oxObject* o = objects[index].get())
+            __builtin_prefetch(o);
+}
 
 bool isClassDescriptionClass(const oxMetaObject* meta)
 {
@@ -127,8 +160,11 @@ bool Build::resolveClass(uint32_t index)
                               name.c_str(), concrete->getName(), concrete->getName());
     }
     rc.fields.resize(c.fieldCount);
+    rc.plainBytes.resize(c.fieldCount);
     for (uint32_t i = 0; i < c.fieldCount; ++i) {
         const oxOXBFile::Field& stored = _file.getField(c, i);
+        if (stored.kind != oxFieldKind::Bool)
+            rc.plainBytes[i] = uint32_t(oxPlainScalarSize(stored.kind) * stored.width);
         const oxMetaField* f = meta->getMetaField(stored.name);
         std::string why;
         if (!f)
@@ -153,12 +189,16 @@ bool Build::check()
     uint32_t count = _file.getObjectCount();
     _classes.resize(_file.getClassCount());
     _finalClass.resize(count);
+    _isDescription.resize(count);
+    if (!_keepEveryObject)
+        _pointedAt.resize(count);
     _described.resize(count);
     for (uint32_t n = 1; n <= count; ++n) {
         uint32_t index = _file.getObject(n).classIndex;
-        if (!resolveClass(index))
+        if (!_classes[index].resolved && !resolveClass(index))
             return false;
         _finalClass[n - 1] = _classes[index].concrete;
+        _isDescription[n - 1] = _classes[index].isDescription;
     }
     if (_classes[_file.getObject(_file.getRoot()).classIndex].isDescription)
         return _file.fail(_file.getRootOffset(), "the root is a class description, not an object");
@@ -198,9 +238,14 @@ bool Build::checkRecord(uint32_t number)
     }
     for (uint32_t i = 0; i < c.fieldCount; ++i) {
         const oxOXBFile::Field& stored = _file.getField(c, i);
+        if (rc.plainBytes[i] && rc.plainBytes[i] <= in.remaining()) {
+            in.readBytes(nullptr, rc.plainBytes[i]);
+            continue;
+        }
         const oxMetaField* f = rc.fields[i];
         if (!oxIsObjectKind(stored.kind)) {
-            if (!in.skipValue(stored.kind, stored.width))
+            uint32_t s = 0;
+            if (!(stored.kind == oxFieldKind::String ? in.readStringNumber(s) : in.skipValue(stored.kind, stored.width)))
                 return false;
             continue;
         }
@@ -217,8 +262,8 @@ bool Build::checkRecord(uint32_t number)
                                   "a %s",
                                   f->getName(), number, className(number), target, className(target),
                                   wanted->getName());
-            if (!_classes[_file.getObject(target).classIndex].isDescription)
-                _graph.add(number - 1, target - 1, stored.kind != oxFieldKind::RawRef);
+            if (!_isDescription[target - 1])
+                addReference(number, target, stored.kind != oxFieldKind::RawRef);
         }
     }
     return checkContents(in, number);
@@ -244,28 +289,26 @@ bool Build::checkContents(oxOXBCursor& in, uint32_t number)
                     return false;
             } else if (!in.readReference(target))
                 return false;
-            else if (target && !_classes[_file.getObject(target).classIndex].isDescription)
-                _graph.add(number - 1, target - 1, kind != oxFieldKind::RawRef);
+            else if (target && !_isDescription[target - 1])
+                addReference(number, target, kind != oxFieldKind::RawRef);
         }
     }
     return true;
 }
 
-const oxStringRef& Build::string(uint32_t number)
+bool Build::makeStrings()
 {
-    if (_strings.empty()) {
-        _strings.resize(size_t(_file.getStringCount()) + 1);
-        _stringMade.resize(_strings.size());
-    }
-    if (number && !_stringMade[number]) {
-        _strings[number] = oxStringRef(_file.getString(number));
-        _stringMade[number] = true;
-    }
-    return _strings[number];
+    uint32_t count = _file.getStringCount();
+    _strings.resize(size_t(count) + 1);
+    if (!oxStringRef::makeMany(_file.getStrings(), _strings.data() + 1, count))
+        return _file.fail(sizeof oxOXBFile::kMagic + 4, "no memory for the %u strings of the file", count);
+    return true;
 }
 
 bool Build::build(std::vector<oxSmartPointer<oxObject>>& objects)
 {
+    if (!makeStrings())
+        return false;
     uint32_t count = _file.getObjectCount();
     _objects.resize(count);
     _carriers.resize(count);
@@ -282,9 +325,11 @@ bool Build::build(std::vector<oxSmartPointer<oxObject>>& objects)
             return _file.fail(_file.getObject(n).recordBegin, "object %u of class %s could not be created", n,
                               rc.concrete->getName());
     }
-    for (uint32_t n = 1; n <= count; ++n)
+    for (uint32_t n = 1; n <= count; ++n) {
+        prefetchObject(_objects, n - 1 + kPrefetchAhead);
         if (!fillRecord(n))
             return false;
+    }
     for (uint32_t n = 1; n <= count; ++n) {
         if (!_carriers[n - 1])
             continue;
@@ -294,9 +339,18 @@ bool Build::build(std::vector<oxSmartPointer<oxObject>>& objects)
                               className(n), _classes[_file.getObject(n).classIndex].stored->getName());
         _carriers[n - 1] = nullptr;
     }
-    for (uint32_t n = 1; n <= count; ++n)
-        if (!_classes[_file.getObject(n).classIndex].isDescription)
-            _objects[n - 1]->postFileRead();
+    const uint32_t root = _file.getRoot();
+    for (uint32_t n = 1; n <= count; ++n) {
+        prefetchObject(_objects, n - 1 + kPrefetchAhead);
+        if (_isDescription[n - 1])
+            continue;
+        _objects[n - 1]->postFileRead();
+        // Let go while the object is still in the cache. One that only the build holds, or
+        // that a plain pointer leads to, waits for the end: objects settled later may still
+        // look at it.
+        if (!_keepEveryObject && n != root && !_pointedAt[n - 1] && _objects[n - 1]->getRefCount() > 1)
+            _objects[n - 1] = nullptr;
+    }
     objects.swap(_objects);
     return true;
 }
@@ -311,8 +365,14 @@ bool Build::fillRecord(uint32_t number)
     oxObject* object = rc.carrier ? _carriers[number - 1].get() : _objects[number - 1].get();
     oxOXBCursor in(_file, stored.recordBegin, stored.recordEnd);
     for (uint32_t i = 0; i < c.fieldCount; ++i) {
+        const oxMetaField* f = rc.fields[i];
+        if (rc.plainBytes[i]) {
+            // Checked in the first pass: the bytes are there.
+            in.readBytes(f ? f->address(object) : nullptr, rc.plainBytes[i]);
+            continue;
+        }
         const oxOXBFile::Field& field = _file.getField(c, i);
-        if (!(rc.fields[i] ? fillField(in, object, rc.fields[i]) : in.skipValue(field.kind, field.width)))
+        if (!(f ? fillField(in, object, f) : in.skipValue(field.kind, field.width)))
             return false;
     }
     if (in.atEnd())
@@ -339,7 +399,7 @@ bool Build::fillField(oxOXBCursor& in, oxObject* object, const oxMetaField* fiel
     case oxFieldKind::String:
         if (!in.readStringNumber(number))
             return false;
-        *static_cast<oxStringRef*>(field->address(object)) = string(number);
+        *static_cast<oxStringRef*>(field->address(object)) = _strings[number];
         return true;
     case oxFieldKind::ObjectRef:
     case oxFieldKind::RawRef:
@@ -397,7 +457,19 @@ bool Build::beginArray(oxFieldKind kind, int width, uint32_t& count)
     _arrayKind = kind;
     _arrayWidth = storedWidth;
     _valuesLeft = oxPlainScalarSize(kind) || kind == oxFieldKind::MemoryRef ? count : uint64_t(count) * storedWidth;
+    if (oxIsObjectKind(kind))
+        for (uint64_t k = 0; k < kPrefetchAhead && k < _valuesLeft; ++k)
+            prefetchElement(k);
     return true;
+}
+
+void Build::prefetchElement(uint64_t ahead) const
+{
+    // The first pass checked that the array's numbers lie within the record and the table.
+    uint32_t number = 0;
+    std::memcpy(&number, _file.getData() + _cursor->getOffset() + 4 * ahead, 4);
+    if (number)
+        prefetchObject(_objects, number - 1);
 }
 
 bool Build::readPlain(void* elements, uint32_t count)
@@ -411,7 +483,7 @@ bool Build::readString(oxStringRef& text)
     uint32_t number = 0;
     if (!take(_arrayKind == oxFieldKind::String, "a string", 1) || !_cursor->readStringNumber(number))
         return false;
-    text = string(number);
+    text = _strings[number];
     return true;
 }
 
@@ -427,10 +499,16 @@ bool Build::readText(std::string& text)
 bool Build::readObject(oxObject*& object, const oxMetaObject* type)
 {
     uint32_t number = 0;
-    if (!take(oxIsObjectKind(_arrayKind), "an object", 1) || !_cursor->readReference(number))
+    if (!take(oxIsObjectKind(_arrayKind), "an object", 1))
+        return false;
+    // A container's elements were made long before it reads them, and each is touched as
+    // it is taken: the ones a few places ahead are asked for now.
+    if (_valuesLeft >= kPrefetchAhead)
+        prefetchElement(kPrefetchAhead);
+    if (!_cursor->readReference(number))
         return false;
     object = number ? _objects[number - 1].get() : nullptr;
-    if (object && type && !object->isOfType(type))
+    if (object && type && !_finalClass[number - 1]->isDerivedFrom(type))
         return _file.fail(_cursor->getOffset() - 4,
                           "object %u (class %s) holds object %u of class %s where a %s belongs", _current,
                           className(_current), number, className(number), type->getName());
@@ -446,26 +524,6 @@ bool Build::readMemory(oxMemoryBlock& block)
     return _cursor->readBytes(nullptr, size);
 }
 
-bool readWholeFile(const char* path, std::vector<uint8_t>& bytes, std::string& error)
-{
-    FILE* file = path ? std::fopen(path, "rb") : nullptr;
-    if (!file) {
-        error = std::string(path ? path : "(no file name)") + ": cannot open the file: " + std::strerror(errno);
-        return false;
-    }
-    bool ok = std::fseek(file, 0, SEEK_END) == 0;
-    long size = ok ? std::ftell(file) : -1;
-    ok = size >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes.resize(size_t(size));
-        ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    }
-    if (!ok)
-        error = std::string(path) + ": cannot read the file: " + std::strerror(errno);
-    std::fclose(file);
-    return ok;
-}
-
 } // namespace
 
 oxOXBReader::~oxOXBReader()
@@ -475,6 +533,10 @@ oxOXBReader::~oxOXBReader()
 
 void oxOXBReader::clear()
 {
+    for (size_t i = 0; i < _objects.size(); ++i) {
+        prefetchObject(_objects, i + kPrefetchAhead);
+        _objects[i] = nullptr;
+    }
     _objects.clear();
     _root = 0;
 }
@@ -489,53 +551,99 @@ oxObject* oxOXBReader::getObject(uint32_t number) const
     return number >= 1 && number <= _objects.size() ? _objects[number - 1].get() : nullptr;
 }
 
+namespace {
+
+// One read into `objects` (by number); false with the reason in `error`, nothing kept.
+bool readObjects(const void* data, size_t size, const char* sourceName, oxMemoryPool* pool, bool keepEveryObject,
+                 std::vector<oxSmartPointer<oxObject>>& objects, uint32_t& root, std::string& error)
+{
+    oxOXBFile file;
+    std::vector<std::string> notes;
+    const char* source = sourceName ? sourceName : "scene file";
+    try {
+        // Whatever a failed build created is released here, before the warning.
+        Build build(file, pool, keepEveryObject);
+        if (file.open(data, size, source) && build.check() && build.build(objects))
+            notes = build.getNotes();
+    } catch (const std::bad_alloc&) {
+        objects.clear();
+        error = std::string(source) + ": not enough memory to build the objects it holds";
+    }
+    if (error.empty())
+        error = file.getError();
+    if (!error.empty()) {
+        oxReportWarning("%s", error.c_str());
+        return false;
+    }
+    for (const std::string& note : notes)
+        oxReportWarning("%s", note.c_str());
+    root = file.getRoot();
+    return true;
+}
+
+oxSmartPointer<oxObject> readRoot(const void* data, size_t size, const char* sourceName, oxMemoryPool* pool)
+{
+    std::vector<oxSmartPointer<oxObject>> objects;
+    uint32_t root = 0;
+    std::string error;
+    if (!readObjects(data, size, sourceName, pool, false, objects, root, error))
+        return nullptr;
+    oxSmartPointer<oxObject> result = objects[root - 1];
+    for (size_t i = 0; i < objects.size(); ++i) {
+        prefetchObject(objects, i + kPrefetchAhead);
+        objects[i] = nullptr;
+    }
+    return result;
+}
+
+} // namespace
+
 oxResult oxOXBReader::read(const void* data, size_t size, const char* sourceName)
 {
     clear();
     _error.clear();
-    oxOXBFile file;
     std::vector<oxSmartPointer<oxObject>> objects;
-    std::vector<std::string> notes;
-    {
-        // Whatever a failed build created is released here, before the warning.
-        Build build(file, _pool);
-        if (file.open(data, size, sourceName ? sourceName : "scene file") && build.check() && build.build(objects))
-            notes = build.getNotes();
-    }
-    if (!file.getError().empty()) {
-        _error = file.getError();
-        oxReportWarning("%s", _error.c_str());
+    uint32_t root = 0;
+    if (!readObjects(data, size, sourceName, _pool, true, objects, root, _error))
         return kFailure;
-    }
-    for (const std::string& note : notes)
-        oxReportWarning("%s", note.c_str());
     _objects.swap(objects);
-    _root = file.getRoot();
+    _root = root;
     return kSuccess;
+}
+
+oxResult oxOXBReader::loadFile(const char* path, std::vector<uint8_t>& bytes, std::string* error)
+{
+    std::string message;
+    if (oxReadWholeFile(path, kMaxFileSize, bytes, message))
+        return kSuccess;
+    bytes.clear();
+    oxReportWarning("%s", message.c_str());
+    if (error)
+        *error = std::move(message);
+    return kFailure;
 }
 
 oxResult oxOXBReader::readFile(const char* path)
 {
     clear();
     std::vector<uint8_t> bytes;
-    if (!readWholeFile(path, bytes, _error)) {
-        oxReportWarning("%s", _error.c_str());
+    if (loadFile(path, bytes, &_error) != kSuccess)
         return kFailure;
-    }
     return read(bytes.data(), bytes.size(), path);
 }
 
 oxSmartPointer<oxObject> oxOXBReader::readObject(const char* path, oxMemoryPool* pool)
 {
-    oxOXBReader reader(pool);
-    return reader.readFile(path) == kSuccess ? reader.getRoot() : nullptr;
+    std::vector<uint8_t> bytes;
+    if (loadFile(path, bytes) != kSuccess)
+        return nullptr;
+    return readRoot(bytes.data(), bytes.size(), path, pool);
 }
 
 oxSmartPointer<oxObject> oxOXBReader::readObject(const void* data, size_t size, const char* sourceName,
                                                  oxMemoryPool* pool)
 {
-    oxOXBReader reader(pool);
-    return reader.read(data, size, sourceName) == kSuccess ? reader.getRoot() : nullptr;
+    return readRoot(data, size, sourceName, pool);
 }
 
 oxSmartPointer<oxDirectory> oxOXBReader::readDirectory(const char* path, oxMemoryPool* pool)

@@ -33,9 +33,18 @@ public:
     oxOXBReader(const oxOXBReader&) = delete;
     oxOXBReader& operator=(const oxOXBReader&) = delete;
 
+    // Files larger than this are refused before anything is read: reading one takes its
+    // size in memory and several times that in objects, and record sizes are 32 bits.
+    static constexpr uint64_t kMaxFileSize = uint64_t(1) << 31;
+
     // Replaces what an earlier read kept. `sourceName` names the bytes in messages.
     oxResult read(const void* data, size_t size, const char* sourceName);
+    // Only regular files (or links to them) of at most kMaxFileSize bytes are read; a
+    // directory, a device, a FIFO or a larger file is refused at once.
     oxResult readFile(const char* path);
+    // The bytes of a file, refused as readFile refuses it; on failure a warning, `error`
+    // (when given) holds its text and `bytes` is empty.
+    static oxResult loadFile(const char* path, std::vector<uint8_t>& bytes, std::string* error = nullptr);
     // Releases every object the reader keeps.
     void clear();
 

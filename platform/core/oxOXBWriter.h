@@ -17,8 +17,11 @@ namespace Kel::Core {
 // whose class cannot be instantiated. preWrite() runs on every object before it is stored.
 class oxOXBWriter {
 public:
-    // Writes through a temporary file renamed into place, so a failed write leaves any
-    // earlier file at `path` as it was.
+    // Writes a new file with a unique name in the folder of `path`, flushes it to the disk
+    // and renames it over `path`, so that a failed write leaves any earlier file as it was
+    // and no other file is touched. `path` may name nothing yet, a regular file or a link
+    // to one (the file it leads to is replaced); a directory, a device, a FIFO or a socket
+    // is refused with a warning before anything is written.
     static oxResult writeFile(const char* path, oxObject* root);
     static oxResult writeMemory(oxObject* root, std::vector<uint8_t>& out);
 };

@@ -17,6 +17,9 @@ public:
     void setNodeCount(uint32_t nodeCount) { _nodeCount = nodeCount; }
 
     void add(uint32_t from, uint32_t to, bool holds) { (holds ? _holding : _plain).push_back({from, to}); }
+    // References to `node` count for neither check (it stands for something that is not
+    // reference counted, such as a class description).
+    void ignore(uint32_t node) { _ignored.push_back(node); }
 
     // True when some holding references form a cycle; `node` is one object on it.
     bool findHoldingCycle(uint32_t& node) const;
@@ -31,10 +34,16 @@ private:
     // Holding edges grouped by their source: targets of node n are
     // _targets[_first[n] .. _first[n + 1]).
     void buildAdjacency(std::vector<uint32_t>& first, std::vector<uint32_t>& targets) const;
+    // Depth-first from each of `starts` in turn; true, with a node on it, at the first cycle.
+    bool searchCycle(const std::vector<uint32_t>& first, const std::vector<uint32_t>& targets,
+                     const std::vector<uint32_t>& starts, uint32_t& node) const;
+    // Per node, 1 when it is ignored.
+    std::vector<uint8_t> ignoredNodes() const;
 
     uint32_t _nodeCount;
     std::vector<Edge> _holding;
     std::vector<Edge> _plain;
+    std::vector<uint32_t> _ignored;
 };
 
 } // namespace Kel::Core

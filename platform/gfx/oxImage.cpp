@@ -1,15 +1,13 @@
 #include "platform/gfx/oxImage.h"
 
 #include <cstring>
+#include <new>
 
 #include "platform/core/oxOutput.h"
 
 namespace Kel::Gfx {
 
 namespace {
-// Larger pictures are refused rather than risking an overflowing size computation.
-constexpr int64_t kMaxPixels = int64_t(1) << 28;
-
 uint32_t rgba(uint32_t r, uint32_t g, uint32_t b, uint32_t a)
 {
     return r | g << 8 | b << 16 | a << 24;
@@ -174,7 +172,13 @@ bool oxImage::allocateImageMemory()
         return false;
     }
     _pixels.clear();
-    _pixels.resize(getRowBytes() * size_t(_height));
+    try {
+        _pixels.resize(getRowBytes() * size_t(_height));
+    } catch (const std::bad_alloc&) {
+        Core::oxReportWarning("oxImage \"%s\": no memory for %dx%d pixels of format %d", _name.c_str(), _width,
+                              _height, int(_format));
+        return false;
+    }
     if (_format == OX_GFX_PIXEL_INDEX8 && _clut && _clut->getCount() == 0)
         _clut->resizeAndSetCount(256);
     touch();
@@ -211,7 +215,12 @@ bool oxImage::convert(int format, const oxImage* source)
     int width = source->_width, height = source->_height;
     int from = source->_format;
     Core::oxMemoryBlock converted;
-    converted.resize(size_t(width) * size_t(height) * size_t(getBitsPerPixel(format) / 8));
+    try {
+        converted.resize(size_t(width) * size_t(height) * size_t(getBitsPerPixel(format) / 8));
+    } catch (const std::bad_alloc&) {
+        Core::oxReportWarning("oxImage: no memory to convert %dx%d pixels to format %d", width, height, format);
+        return false;
+    }
     if (from == format)
         std::memcpy(converted.data(), source->_pixels.data(), converted.size());
     else {

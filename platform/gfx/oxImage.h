@@ -27,6 +27,11 @@ class oxImage : public Core::oxNamedObject {
     OX_CLASS(oxImage, Core::oxNamedObject)
     OX_FIELDS(format, width, height, pixels, clut)
 public:
+    // The most pixels a picture may have (16384 × 16384): larger sizes are refused before
+    // anything is allocated. A size within it whose memory cannot be had is refused too,
+    // when the allocation fails: false and a warning, never an exception.
+    static constexpr int64_t kMaxPixels = int64_t(1) << 28;
+
     static int getBitsPerPixel(int format);
     static bool isValidFormat(int format) { return getBitsPerPixel(format) > 0; }
     // Whether convert() can turn pixels of one format into the other (nothing converts into

@@ -11,7 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
 
+#include "platform/core/oxFiles.h"
 #include "platform/core/oxOutput.h"
 #include "platform/gfx/oxImage.h"
 
@@ -57,8 +60,17 @@ void onRead(png_structp png, png_bytep out, png_size_t n)
 
 void onWrite(png_structp png, png_bytep data, png_size_t n)
 {
+    // An exception must not cross libpng's C frames; the failure leaves by its own jump,
+    // and only once the handler is done.
     auto* s = static_cast<PngState*>(png_get_io_ptr(png));
-    s->output->insert(s->output->end(), data, data + n);
+    bool stored = true;
+    try {
+        s->output->insert(s->output->end(), data, data + n);
+    } catch (const std::bad_alloc&) {
+        stored = false;
+    }
+    if (!stored)
+        png_error(png, "out of memory for the encoded picture");
 }
 
 void onFlush(png_structp) {}
@@ -231,20 +243,11 @@ bool oxImage::readPNG(const void* data, size_t size, const char* label)
 
 bool oxImage::readPNG(const char* path)
 {
-    std::FILE* file = path ? std::fopen(path, "rb") : nullptr;
-    if (!file) {
-        Core::oxReportWarning("oxImage: cannot open PNG file \"%s\"", path ? path : "(null)");
-        return false;
-    }
+    // A PNG file larger than the largest picture it may hold, uncompressed, is not one.
     std::vector<uint8_t> bytes;
-    uint8_t chunk[1 << 14];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        Core::oxReportWarning("oxImage: cannot read PNG file \"%s\"", path);
+    std::string error;
+    if (!Core::oxReadWholeFile(path, uint64_t(kMaxPixels) * 4, bytes, error)) {
+        Core::oxReportWarning("oxImage: cannot read PNG file %s", error.c_str());
         return false;
     }
     return readPNG(bytes.data(), bytes.size(), path);

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "platform/core/oxOutput.h"
 #include "platform/gfxgl/oxGLPrivate.h"
@@ -139,7 +140,17 @@ void oxGLVisualContext::upload(oxGLTexture& record, const oxTextureDescription& 
             const uint8_t* pixels = image->getPixels();
             // Cube faces are laid out top row first in GL as well.
             if (record.target == GL_TEXTURE_2D) {
-                rows.resize(image->getPixelBytes());
+                bool copied = true;
+                try {
+                    rows.resize(image->getPixelBytes());
+                } catch (const std::bad_alloc&) {
+                    copied = false;
+                }
+                if (!copied) {
+                    Core::oxReportWarning("oxGLVisualContext: no memory to upload a %dx%d texture image",
+                                          image->getWidth(), image->getHeight());
+                    continue;
+                }
                 flipRows(pixels, rows.data(), image->getRowBytes(), image->getHeight());
                 pixels = rows.data();
             }
@@ -382,9 +393,18 @@ bool oxGLVisualContext::readPixels(int x, int y, int width, int height, oxImage*
     }
     if (!image->allocateImageMemory(width, height, OX_GFX_PIXEL_RGBA8))
         return false;
-    std::vector<uint8_t> rows(image->getPixelBytes());
-    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
-    flipRows(rows.data(), image->getPixels(), image->getRowBytes(), height);
+    // Turned upright in place, a row at a time: a second frame's worth of memory is what a
+    // large read cannot count on.
+    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, image->getPixels());
+    const size_t rowBytes = image->getRowBytes();
+    std::vector<uint8_t> row(rowBytes);
+    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+        uint8_t* a = image->getPixels() + size_t(top) * rowBytes;
+        uint8_t* b = image->getPixels() + size_t(bottom) * rowBytes;
+        std::memcpy(row.data(), a, rowBytes);
+        std::memcpy(a, b, rowBytes);
+        std::memcpy(b, row.data(), rowBytes);
+    }
     image->touch();
     return true;
 }

@@ -9,7 +9,6 @@ namespace Kel::Gfx {
 namespace {
 // GL limits display lists calling display lists to this depth.
 constexpr int kMaxCallDepth = 64;
-constexpr int kMaxSize = 16384;
 // Matrix indices of blended vertices are bytes.
 constexpr int kPaletteSize = 256;
 
@@ -142,6 +141,12 @@ bool oxGLVisualContext::open(int width, int height)
     oxGL.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, _colorBuffer);
     oxGL.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, _depthBuffer);
     GLenum status = oxGL.CheckFramebufferStatus(GL_FRAMEBUFFER);
+    GLenum error = glGetError();
+    if (error == GL_OUT_OF_MEMORY) {
+        Core::oxReportWarning("oxGLVisualContext: no memory for a %dx%d frame buffer", width, height);
+        close();
+        return false;
+    }
     if (status != GL_FRAMEBUFFER_COMPLETE) {
         Core::oxReportWarning("oxGLVisualContext: no %dx%d frame buffer (status 0x%04x)", width, height,
                               unsigned(status));

@@ -44,8 +44,11 @@ struct oxGLDraw;
 class oxGLVisualContext : public oxVisualContext {
     OX_CLASS(oxGLVisualContext, oxVisualContext)
 public:
-    // A device drawing into a width × height frame buffer; null, with a warning saying why,
-    // when there is no EGL display, no OpenGL 4.5 compatibility context or no frame buffer.
+    // A device drawing into a width × height frame buffer, at most kMaxSize pixels a side;
+    // null, with a warning saying why, when there is no EGL display, no OpenGL 4.5
+    // compatibility context, or no frame buffer of that size (the size is out of range, or
+    // the driver has no memory for it).
+    static constexpr int kMaxSize = 16384;
     static Core::oxSmartPointer<oxGLVisualContext> create(int width, int height);
 
     // Whether create() made it (a device made through its class alone draws nothing).

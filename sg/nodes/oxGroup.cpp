@@ -1,6 +1,7 @@
 #include "sg/nodes/oxGroup.h"
 
 #include <unordered_map>
+#include <utility>
 
 namespace Kel::Sg {
 
@@ -103,7 +104,38 @@ void oxGroup::userRelease()
 
 void oxGroup::syncChildParents()
 {
-    // Counted per distinct child, so a group with many children is linear, not cubic.
+    const auto reconcile = [this](oxNode* child, int listed) {
+        int recorded = 0;
+        for (int k = 0; k < child->getParentCount(); ++k)
+            recorded += child->getParent(k) == this;
+        for (; recorded < listed; ++recorded)
+            child->addParent(this);
+        for (; recorded > listed; --recorded)
+            child->removeParent(this);
+    };
+    // Counted per distinct child, in the order of first listing, so a group with many
+    // children is linear, not cubic. A reader runs this for every group of a file, and most
+    // have a handful of children: those are counted on the stack, without a map's
+    // allocations.
+    constexpr int kFew = 32;
+    if (getChildCount() <= kFew) {
+        std::pair<oxNode*, int> listed[kFew];
+        int distinct = 0;
+        for (int i = 0; i < getChildCount(); ++i) {
+            oxNode* child = getChild(i);
+            if (!child)
+                continue;
+            int k = 0;
+            while (k < distinct && listed[k].first != child)
+                ++k;
+            if (k == distinct)
+                listed[distinct++] = {child, 0};
+            ++listed[k].second;
+        }
+        for (int k = 0; k < distinct; ++k)
+            reconcile(listed[k].first, listed[k].second);
+        return;
+    }
     std::unordered_map<oxNode*, int> listed;
     for (int i = 0; i < getChildCount(); ++i)
         if (oxNode* child = getChild(i))
@@ -113,13 +145,7 @@ void oxGroup::syncChildParents()
         auto it = child ? listed.find(child) : listed.end();
         if (it == listed.end())
             continue;
-        int recorded = 0;
-        for (int k = 0; k < child->getParentCount(); ++k)
-            recorded += child->getParent(k) == this;
-        for (; recorded < it->second; ++recorded)
-            child->addParent(this);
-        for (; recorded > it->second; --recorded)
-            child->removeParent(this);
+        reconcile(child, it->second);
         listed.erase(it);
     }
 }

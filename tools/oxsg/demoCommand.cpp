@@ -2,6 +2,7 @@
 // graph node by node.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/core/oxCoreLibrary.h"
 #include "sg/OXSg.h"
@@ -12,6 +13,17 @@ namespace {
 
 using namespace Kel::Core;
 using namespace Kel::Sg;
+
+std::string& lastWarning()
+{
+    static std::string text;
+    return text;
+}
+
+void keepWarning(const char* message)
+{
+    lastWarning() = message;
+}
 
 int runDemo(int argc, char** argv)
 {
@@ -27,8 +39,12 @@ int runDemo(int argc, char** argv)
         oxSgPrint(root, 0);
         return 0;
     }
-    if (oxOXBWriter::writeFile(argv[2], root) != kSuccess) {
-        std::fprintf(stderr, "oxsg demo: cannot write %s\n", argv[2]);
+    // The writer says why it refused in one warning; that is the error line.
+    oxWarningHandler old = oxSetWarningHandler(&keepWarning);
+    oxResult result = oxOXBWriter::writeFile(argv[2], root);
+    oxSetWarningHandler(old);
+    if (result != kSuccess) {
+        std::fprintf(stderr, "oxsg demo: %s\n", lastWarning().empty() ? argv[2] : lastWarning().c_str());
         return 1;
     }
     return 0;

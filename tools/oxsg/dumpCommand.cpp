@@ -1,5 +1,4 @@
 // oxsg dump: prints every object of a scene file for a person to read.
-#include <cerrno>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
@@ -168,20 +167,6 @@ private:
     size_t _maxElements;
 };
 
-bool readBytes(const char* path, std::vector<uint8_t>& bytes)
-{
-    FILE* f = std::fopen(path, "rb");
-    if (!f)
-        return false;
-    uint8_t buffer[1 << 16];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
 int runDump(int argc, char** argv)
 {
     size_t maxElements = 16;
@@ -199,23 +184,24 @@ int runDump(int argc, char** argv)
         std::fprintf(stderr, "usage: oxsg dump [--full] FILE\n");
         return 2;
     }
-    std::vector<uint8_t> bytes;
-    if (!readBytes(path, bytes)) {
-        std::fprintf(stderr, "oxsg dump: %s: cannot read the file: %s\n", path, std::strerror(errno));
-        return 1;
-    }
-
     Kel::libOXCore_arkRegister();
     Kel::Sg::oxArkRegisterForOXBFiles();
-    // A full read checks everything a program would rely on; only a file that passes is
-    // printed.
+    // The reader reports a refused file once as a warning and keeps the reason; that one
+    // line is the error. A full read checks everything a program would rely on; only a
+    // file that passes is printed.
     oxWarningHandler old = oxSetWarningHandler(&collectWarning);
+    std::vector<uint8_t> bytes;
+    std::string error;
     oxOXBReader reader;
-    oxResult result = reader.read(bytes.data(), bytes.size(), path);
-    reader.clear();
+    oxResult result = oxOXBReader::loadFile(path, bytes, &error);
+    if (result == kSuccess) {
+        result = reader.read(bytes.data(), bytes.size(), path);
+        error = reader.getError();
+        reader.clear();
+    }
     oxSetWarningHandler(old);
     if (result != kSuccess) {
-        std::fprintf(stderr, "oxsg dump: %s\n", reader.getError().c_str());
+        std::fprintf(stderr, "oxsg dump: %s\n", error.c_str());
         return 1;
     }
     for (const std::string& w : warnings())

@@ -55,6 +55,33 @@ bool parseNumber(const char* text, double& out)
     return end != text && *end == '\0' && errno == 0 && std::isfinite(out);
 }
 
+// One side of a size: decimal digits only, 1 to the device's largest side. Parsed here
+// rather than by scanf, whose %d wraps a number too large for an int into one that passes
+// the range check.
+const char* parseSide(const char* text, int& side)
+{
+    long value = 0;
+    const char* p = text;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = 10 * value + (*p - '0');
+        if (value > oxGLVisualContext::kMaxSize)
+            return nullptr;
+    }
+    if (p == text || value < 1)
+        return nullptr;
+    side = int(value);
+    return p;
+}
+
+bool parseSize(const char* text, int& width, int& height)
+{
+    const char* p = parseSide(text, width);
+    if (!p || *p != 'x')
+        return false;
+    p = parseSide(p + 1, height);
+    return p && *p == '\0';
+}
+
 // An empty string when the options are good, else what is wrong with them.
 std::string parse(int argc, char** argv, Options& o)
 {
@@ -69,10 +96,9 @@ std::string parse(int argc, char** argv, Options& o)
         if (arg == "--demo") {
             o.demo = true;
         } else if (arg == "--size") {
-            char tail = 0;
-            if (std::sscanf(value, "%dx%d%c", &o.width, &o.height, &tail) != 2 || o.width < 1 || o.height < 1 ||
-                o.width > 16384 || o.height > 16384)
-                return std::string("bad size '") + value + "' (WIDTHxHEIGHT, 1 to 16384 each)";
+            if (!parseSize(value, o.width, o.height))
+                return std::string("bad size '") + value + "' (WIDTHxHEIGHT, 1 to " +
+                       std::to_string(oxGLVisualContext::kMaxSize) + " each)";
         } else if (arg == "--time") {
             if (!parseNumber(value, o.time) || o.time < 0 || o.time > 1e9)
                 return std::string("bad time '") + value + "' (seconds, not negative)";
@@ -191,8 +217,15 @@ int runRender(int argc, char** argv)
 
     WarningScope warnings;
     oxSmartPointer<oxGLVisualContext> vc = oxGLVisualContext::create(o.width, o.height);
-    if (!vc)
-        return fail(3, "no OpenGL device: " + warnings.last());
+    if (!vc) {
+        // A device that opens at the smallest size refused this one (its memory or its
+        // limits): a failure of this frame, not a machine without OpenGL.
+        const std::string reason = warnings.last();
+        if (oxGLVisualContext::create(1, 1))
+            return fail(1, "cannot draw " + std::to_string(o.width) + "x" + std::to_string(o.height) + " pixels: " +
+                               reason);
+        return fail(3, "no OpenGL device: " + reason);
+    }
 
     oxSmartPointer<oxCommonTraversal> draw = oxCommonTraversal::_instantiateRef();
     draw->setVisualContext(vc);

@@ -44,6 +44,83 @@ TEST_F(OXBGraph, AFileStoredByAnEarlierBuildStillReads)
     EXPECT_TRUE(root->getName().isNull());
 }
 
+TEST_F(OXBGraph, StoredFilesWriteBackByteForByte)
+{
+    // The layout, the numbering of objects and strings and the order of the tables are
+    // those of the build that stored these files.
+    for (const char* name : {"/oxb/instanced.oxb", "/oxb/geometry.oxb"}) {
+        std::string path = std::string(OXSG_TEST_DATA_DIR) + name;
+        std::vector<uint8_t> stored, written;
+        ASSERT_EQ(oxOXBReader::loadFile(path.c_str(), stored), kSuccess);
+        oxSmartPointer<oxObject> root = oxOXBReader::readObject(stored.data(), stored.size(), name);
+        ASSERT_TRUE(root) << name;
+        ASSERT_EQ(oxOXBWriter::writeMemory(root, written), kSuccess);
+        EXPECT_EQ(written, stored) << name;
+    }
+}
+
+TEST_F(OXBGraph, ManyObjectsKeepTheirNamesTheirSharesAndTheirOrder)
+{
+    // Objects spread over many pages of memory, names repeating and unique, boxes shared
+    // between a group and some of its children: the numbering of a write must give every
+    // object once and every text once, whatever its address.
+    oxSmartPointer<oxGroup> root = oxGroup::_instantiate();
+    std::vector<oxGroup*> groups{root.get()};
+    std::vector<oxSmartPointer<oxAABox>> boxes;
+    for (int i = 1; i < 20000; ++i) {
+        oxGroup* parent = groups[size_t(i - 1) / 8];
+        oxSmartPointer<oxNode> node;
+        if (i % 3 == 0) {
+            oxGroup* g = oxGroup::_instantiate();
+            groups.push_back(g);
+            node = g;
+        } else
+            node = oxNode::_instantiate();
+        node->setName(i % 5 ? ("n" + std::to_string(i)).c_str() : "shared name");
+        if (i % 7 == 0 && parent->getBound())
+            node->setBound(parent->getBound());
+        else if (i % 3 == 0) {
+            boxes.push_back(oxAABox::_instantiate());
+            boxes.back()->set(oxVec3f(float(i), 0, 0), oxVec3f(float(i), 1, 1));
+            node->setBound(boxes.back());
+        }
+        parent->appendChild(node);
+    }
+    std::vector<uint8_t> bytes, again;
+    ASSERT_EQ(oxOXBWriter::writeMemory(root, bytes), kSuccess);
+    oxOXBReader reader;
+    ASSERT_EQ(reader.read(bytes.data(), bytes.size(), "many.oxb"), kSuccess);
+    auto* read = oxGroup::dynamicCast(reader.getRoot());
+    ASSERT_TRUE(read);
+
+    // Walk both graphs side by side.
+    std::vector<std::pair<oxNode*, oxNode*>> queue{{root.get(), read}};
+    size_t nodes = 0, shares = 0;
+    for (size_t k = 0; k < queue.size(); ++k) {
+        auto [a, b] = queue[k];
+        ++nodes;
+        ASSERT_EQ(a->getMetaObject(), b->getMetaObject());
+        ASSERT_EQ(a->getName(), b->getName()) << "texts are pooled again on reading";
+        ASSERT_EQ(!a->getBound(), !b->getBound());
+        if (auto* ga = oxGroup::dynamicCast(a)) {
+            auto* gb = oxGroup::dynamicCast(b);
+            ASSERT_EQ(ga->getChildCount(), gb->getChildCount());
+            for (int c = 0; c < ga->getChildCount(); ++c) {
+                bool shared = ga->getBound() && ga->getChild(c)->getBound() == ga->getBound();
+                ASSERT_EQ(shared, gb->getBound() && gb->getChild(c)->getBound() == gb->getBound());
+                shares += shared;
+                queue.push_back({ga->getChild(c), gb->getChild(c)});
+            }
+        }
+    }
+    EXPECT_EQ(nodes, 20000u);
+    EXPECT_GT(shares, 200u);
+    // Every object once: the nodes, a child list per group, each box once.
+    EXPECT_EQ(reader.getObjectCount(), nodes + groups.size() + boxes.size());
+    ASSERT_EQ(oxOXBWriter::writeMemory(read, again), kSuccess);
+    EXPECT_EQ(again, bytes) << "the read graph is stored as the original was";
+}
+
 TEST_F(OXBGraph, SharedObjectsAreStoredOnceAndStayShared)
 {
     oxSmartPointer<oxGroup> root = oxGroup::_instantiate();
@@ -246,6 +323,43 @@ TEST_F(OXBGraph, DirectoryListsObjectsOnceAndFindsInfosByTypeAndName)
     EXPECT_EQ(dir->removeInfo(first), kFailure);
     EXPECT_EQ(dir->getInfoCount(), 1);
     EXPECT_EQ(dir->findShared(first), 0) << "a removed info stays shared";
+}
+
+TEST_F(OXBGraph, TheOneCallReadKeepsWhatTheRootHoldsAndReleasesTheRest)
+{
+    // A group (1) whose list (2) holds two nodes (3, 4), and beside them an object (5) that
+    // nothing holds, which points at node 3 and holds node 6.
+    FileBuilder file;
+    uint32_t group = file.addClass("oxGroup", {{"_childList", oxFieldKind::ObjectRef}});
+    uint32_t list = file.addClass("oxNodeList");
+    uint32_t node = file.addClass("oxNode", {{"_flags", oxFieldKind::Int}});
+    uint32_t kinds = file.addClass("AllKinds", {{"_ref", oxFieldKind::ObjectRef}, {"_raw", oxFieldKind::RawRef}});
+    file.addObject(group, FileBuilder::Record().u32(2));
+    file.addObject(list, FileBuilder::Record().array(oxFieldKind::ObjectRef, 1, 2).u32(3).u32(4));
+    file.addObject(node, FileBuilder::Record().i32(1));
+    file.addObject(node, FileBuilder::Record().i32(2));
+    file.addObject(kinds, FileBuilder::Record().u32(6).u32(3));
+    file.addObject(node, FileBuilder::Record().i32(6));
+    std::vector<uint8_t> bytes = file.bytes();
+
+    int nodes = oxNode::getClassTypeSafe()->getInstanceCount();
+    int others = AllKinds::getClassTypeSafe()->getInstanceCount();
+    {
+        oxOXBReader reader;
+        ASSERT_EQ(reader.read(bytes.data(), bytes.size(), "beside.oxb"), kSuccess);
+        EXPECT_EQ(AllKinds::getClassTypeSafe()->getInstanceCount(), others + 1) << "the reader keeps every object";
+        EXPECT_EQ(static_cast<AllKinds*>(reader.getObject(5))->_raw, reader.getObject(3));
+    }
+    oxSmartPointer<oxGroup> root = oxGroup::dynamicCast(oxOXBReader::readObject(bytes.data(), bytes.size(), "beside.oxb").get());
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->getChildCount(), 2);
+    EXPECT_EQ(root->getChild(0)->getFlags(), 1);
+    EXPECT_EQ(root->getChild(1)->getParentCount(), 1);
+    EXPECT_EQ(root->getChild(0)->getRefCount(), 1) << "the read holds nothing any more";
+    EXPECT_EQ(AllKinds::getClassTypeSafe()->getInstanceCount(), others) << "what the root does not hold is gone";
+    EXPECT_EQ(oxNode::getClassTypeSafe()->getInstanceCount(), nodes + 2) << "node 6 went with its holder";
+    root = nullptr;
+    EXPECT_EQ(oxNode::getClassTypeSafe()->getInstanceCount(), nodes);
 }
 
 TEST_F(OXBGraph, FilesAreWrittenWholeAndResourcesReadThemOnce)

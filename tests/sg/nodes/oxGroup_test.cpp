@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "sg/OXSg.h"
 
 using namespace Kel::Sg;
@@ -216,4 +218,26 @@ TEST(Group, CopiesAndReadsRebuildParentLists)
     child->addParent(g);
     g->postFileRead();
     EXPECT_EQ(parentsEqualTo(child, g), 2);
+
+    // Counted on the stack for a few children, in a map for many: both settle the same way.
+    for (int others : {5, 31, 32, 100}) {
+        oxSmartPointer<oxGroup> big = group("big");
+        std::vector<oxSmartPointer<oxNode>> kids;
+        for (int i = 0; i < others; ++i) {
+            kids.push_back(oxNode::_instantiateRef());
+            big->appendChild(kids.back());
+            if (i % 3 == 0)
+                big->appendChild(child);
+        }
+        int listed = (others + 2) / 3;
+        ASSERT_EQ(parentsEqualTo(child, big), listed);
+        child->removeParent(big);
+        kids[0]->addParent(big);
+        kids[1]->removeParent(big);
+        big->postFileRead();
+        EXPECT_EQ(parentsEqualTo(child, big), listed) << others;
+        EXPECT_EQ(parentsEqualTo(kids[0], big), 1) << others;
+        EXPECT_EQ(parentsEqualTo(kids[1], big), 1) << others;
+        EXPECT_EQ(parentsEqualTo(kids.back(), big), 1) << others;
+    }
 }
