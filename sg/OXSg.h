@@ -34,3 +34,5 @@
 #include "sg/nodes/oxGraphPath.h"
 #include "sg/nodes/oxSceneInfo.h"
 #include "sg/traversal/oxCommonTraversal.h"
+#include "sg/traversal/oxFrustCullTraversal.h"
+#include "sg/traversal/oxBoundingBoxesMaker.h"

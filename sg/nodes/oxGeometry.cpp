@@ -37,19 +37,23 @@ void oxGeometry::userRegister()
     oxGeometrySetAttr::arkRegister();
 }
 
+bool oxGeometry::isSkinnedAttr(const oxAttr* attr)
+{
+    if (const oxGeometryAttr* g = oxGeometryAttr::dynamicCast(attr))
+        return blendsWithMatrices(g);
+    // Kinds of the second generation (morphed geometry) blend on their own copy.
+    if (attr && attr->getMetaObject() == oxGeometryAttr2::getClassTypeSafe()) {
+        const Gfx::oxVertexArray2* vertices = static_cast<const oxGeometryAttr2*>(attr)->getVertexArray();
+        return vertices && vertices->findVertexData(Gfx::OX_GFX_COMPONENT_BLEND_WEIGHT, 0);
+    }
+    return false;
+}
+
 bool oxGeometry::hasSkinnedAttr() const
 {
-    for (int i = 0; i < getAttrCount(); ++i) {
-        const oxAttr* attr = getAttr(i);
-        if (const oxGeometryAttr* g = oxGeometryAttr::dynamicCast(attr)) {
-            if (blendsWithMatrices(g))
-                return true;
-        } else if (attr && attr->getMetaObject() == oxGeometryAttr2::getClassTypeSafe()) {
-            const Gfx::oxVertexArray2* vertices = static_cast<const oxGeometryAttr2*>(attr)->getVertexArray();
-            if (vertices && vertices->findVertexData(Gfx::OX_GFX_COMPONENT_BLEND_WEIGHT, 0))
-                return true;
-        }
-    }
+    for (int i = 0; i < getAttrCount(); ++i)
+        if (isSkinnedAttr(getAttr(i)))
+            return true;
     return false;
 }
 

@@ -35,6 +35,8 @@ public:
 
     // Whether some attribute blends its vertices with matrices.
     bool hasSkinnedAttr() const;
+    // Whether the attribute's vertices move with matrices or weights at draw time.
+    static bool isSkinnedAttr(const oxAttr* attr);
     // Records the attributes into a new list on `vc`; true at once when a list exists.
     // False for skinned geometry, when the device gives no list or recording fails.
     bool createRenderList(oxVisualContext* vc);

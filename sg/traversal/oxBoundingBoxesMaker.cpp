@@ -1,0 +1,151 @@
+#include "sg/traversal/oxBoundingBoxesMaker.h"
+
+#include "platform/attrs/oxGeometryAttr2.h"
+#include "sg/nodes/oxGeometry.h"
+#include "sg/nodes/oxLightSet.h"
+#include "sg/nodes/oxTransform.h"
+
+namespace Kel::Sg {
+
+using Attrs::oxBaseGeometryAttr;
+using Attrs::oxGeometryAttr;
+using Attrs::oxGeometryAttr2;
+
+namespace {
+
+// The geometry's extent into `box`; false when some attribute's extent can change (skinned)
+// or is unknown (not vertex geometry), and then every extent goes into `skin` as well.
+bool geometryExtent(oxGeometry* geometry, oxBox3f& box, oxBox3f& skin)
+{
+    oxBox3f all;
+    bool fixed = true;
+    for (int i = 0; i < geometry->getGeometryAttrCount(); ++i) {
+        const oxAttr* attr = geometry->getGeometryAttr(i);
+        if (oxGeometryAttr::dynamicCast(attr) || oxGeometryAttr2::dynamicCast(attr))
+            static_cast<const oxBaseGeometryAttr*>(attr)->extendBounds(all);
+        else
+            fixed = false;
+        if (oxGeometry::isSkinnedAttr(attr))
+            fixed = false;
+    }
+    box.extendBy(all);
+    if (!fixed)
+        skin.extendBy(all);
+    return fixed;
+}
+
+} // namespace
+
+void oxBoundingBoxesMaker::arkRegisterInitialize(oxFields<oxBoundingBoxesMaker>& f)
+{
+    f.add(OX_FIELD(time)).setDefault(int64_t(-1));
+    f.add(OX_FIELD(useWholeAnimation)).setDefault(true);
+    f.add(OX_FIELD(setBoundingBoxes)).setDefault(true);
+    f.add(OX_FIELD(skinnedBox)).constructWithOwner();
+}
+
+bool oxBoundingBoxesMaker::apply(oxNode* root)
+{
+    if (!root)
+        return false;
+    _setBoundingBoxes = true;
+    _skinnedBox->empty();
+    oxBox3f out;
+    walk(root, out);
+    return true;
+}
+
+void oxBoundingBoxesMaker::getBoundingBox(oxNode* node, oxAABox* box)
+{
+    _setBoundingBoxes = false;
+    _skinnedBox->empty();
+    if (!box)
+        return;
+    oxBox3f out;
+    if (node)
+        walk(node, out);
+    box->set(out);
+}
+
+oxSmartPointer<oxAABox> oxBoundingBoxesMaker::getBoundingBox(oxNode* node)
+{
+    oxSmartPointer<oxAABox> box = oxAABox::_instantiateRef();
+    getBoundingBox(node, box);
+    return box;
+}
+
+bool oxBoundingBoxesMaker::walk(oxNode* node, oxBox3f& out)
+{
+    if (const oxVolume* bound = node->getBound()) {
+        out.extendBy(bound->getBox());
+        return true;
+    }
+    oxBox3f box, skin;
+    bool keep = _setBoundingBoxes && !(node->getFlags() & oxNode::IS_DYNAMIC);
+    if (oxGroup* group = oxGroup::dynamicCast(node))
+        for (int i = 0; i < group->getChildCount(); ++i)
+            if (oxNode* child = group->getChild(i))
+                keep = walk(child, box) && keep;
+    if (oxGeometry* geometry = oxGeometry::dynamicCast(node))
+        keep = geometryExtent(geometry, box, skin) && keep;
+    else if (oxTransform::dynamicCast(node))
+        keep = walkTransform(node, box) && keep;
+
+    if (!skin.isEmpty()) {
+        oxBox3f skinned = _skinnedBox->getBox();
+        skinned.extendBy(skin);
+        _skinnedBox->set(skinned);
+    }
+    out.extendBy(box);
+    if (keep && !box.isEmpty()) {
+        oxSmartPointer<oxAABox> bound = oxAABox::_instantiateRef();
+        bound->set(box);
+        node->setBound(bound);
+    }
+    return keep;
+}
+
+// The subtree's extent, in the transform's own space, into its parent's space. A transform
+// whose matrix comes from a source may move, so its box is not stored; without a source
+// the matrix is taken as it stands.
+bool oxBoundingBoxesMaker::walkTransform(oxNode* node, oxBox3f& box)
+{
+    auto* transform = static_cast<oxTransform*>(node);
+    const bool driven = transform->getTransformSource() != nullptr;
+    if (_useWholeAnimation) {
+        if (driven)
+            return false;
+        transform->update(0);
+    } else
+        transform->update(_time);
+    if (transform->getTarget() == oxTransform::MODEL_VIEW_MATRIX && !box.isEmpty())
+        box.transform(*transform->getMatrix());
+    return !driven;
+}
+
+bool oxBoundingBoxesMaker::removeAll(oxNode* node)
+{
+    if (!node)
+        return false;
+    if (!oxLightSet::dynamicCast(node))
+        node->setBound(nullptr);
+    if (oxGroup* group = oxGroup::dynamicCast(node))
+        for (int i = 0; i < group->getChildCount(); ++i)
+            removeAll(group->getChild(i));
+    return true;
+}
+
+void oxBoundingBoxesMaker::optimize(oxNode* node)
+{
+    if (!node)
+        return;
+    oxGroup* group = oxGroup::dynamicCast(node);
+    if (node->getBound() && node->getParentCount() == 1 && group && group->getChildCount() <= 1 &&
+        !oxGeometry::dynamicCast(node))
+        node->setBound(nullptr);
+    if (group)
+        for (int i = 0; i < group->getChildCount(); ++i)
+            optimize(group->getChild(i));
+}
+
+} // namespace Kel::Sg
