@@ -26,7 +26,7 @@ using namespace Kel::Gfx;
 
 const char* const kUsage =
     "usage: oxsg render (FILE.oxb | --demo) [--size WxH] [--time SECONDS | --frames N --fps F] "
-    "[--trace FILE] -o OUT.png";
+    "[--trace FILE] [--no-cull] -o OUT.png";
 
 struct Options {
     const char* scene = nullptr;
@@ -38,6 +38,7 @@ struct Options {
     double fps = 0;
     const char* trace = nullptr;
     const char* output = nullptr;
+    bool cull = true;
 };
 
 // The one error line of the command; always returns `status`.
@@ -95,6 +96,8 @@ std::string parse(int argc, char** argv, Options& o)
         double number = 0;
         if (arg == "--demo") {
             o.demo = true;
+        } else if (arg == "--no-cull") {
+            o.cull = false;
         } else if (arg == "--size") {
             if (!parseSize(value, o.width, o.height))
                 return std::string("bad size '") + value + "' (WIDTHxHEIGHT, 1 to " +
@@ -227,7 +230,14 @@ int runRender(int argc, char** argv)
         return fail(3, "no OpenGL device: " + reason);
     }
 
-    oxSmartPointer<oxCommonTraversal> draw = oxCommonTraversal::_instantiateRef();
+    // Culling tests only nodes with bounds: a scene stored without them gets them here.
+    if (o.cull && !root->getBound())
+        oxBoundingBoxesMaker::_instantiateRef()->apply(root);
+    oxSmartPointer<oxCommonTraversal> draw;
+    if (o.cull)
+        draw = oxFrustCullTraversal::_instantiateRef();
+    else
+        draw = oxCommonTraversal::_instantiateRef();
     draw->setVisualContext(vc);
     draw->getSorter()->setMode(oxSorter::SORT_OPAQUE_TEXTURE | oxSorter::SORT_TRANSPARENT_DISTANCE);
     oxsg::viewScene(root, float(o.width) / float(o.height), draw);

@@ -193,4 +193,42 @@ TEST_F(SceneViewTest, TheDemoDrawsAsItsReferenceImageAndTheSameFromItsFile)
         GTEST_SKIP() << "wrote " << path;
 }
 
+// Culling with the bounds the maker computes draws the same pixels, in the whole view and
+// in a view three times closer that leaves part of the demo outside: there it draws less.
+TEST_F(SceneViewTest, TheDemoDrawsTheSameThroughTheCullingTraversal)
+{
+    oxSmartPointer<oxGLVisualContext> vc = device(256, 192);
+    if (!vc)
+        GTEST_SKIP() << "no OpenGL device: " << _noDevice;
+    oxSmartPointer<oxGroup> demo = oxsg::buildDemoScene();
+    ASSERT_TRUE(oxBoundingBoxesMaker::_instantiateRef()->apply(demo));
+    ASSERT_TRUE(demo->getBound());
+    oxSmartPointer<oxFrustCullTraversal> cull = oxFrustCullTraversal::_instantiateRef();
+    oxSmartPointer<oxCommonTraversal> plain = draw;
+    for (float zoom : {1.0f, 3.0f}) {
+        SCOPED_TRACE(zoom);
+        size_t packages[2] = {};
+        oxSmartPointer<oxImage> images[2];
+        for (int i = 0; i < 2; ++i) {
+            draw = i ? static_cast<oxCommonTraversal*>(cull) : plain.get();
+            draw->getSorter()->setMode(oxSorter::SORT_OPAQUE_TEXTURE | oxSorter::SORT_TRANSPARENT_DISTANCE);
+            draw->setVisualContext(vc);
+            oxsg::viewScene(demo, float(vc->getWidth()) / float(vc->getHeight()), draw);
+            oxMatrix44f closer;
+            closer.makeScale(oxVec3f(zoom, zoom, 1));
+            draw->setProjectionMatrix(draw->getProjectionMatrix() * closer);
+            oxsg::drawFrame(demo, draw, vc, kSecond);
+            packages[i] = draw->getSorter()->getOpaqueRenderPackages()->getCount() +
+                          draw->getSorter()->getTransparentRenderPackages()->getCount();
+            images[i] = oxImage::_instantiateRef();
+            ASSERT_TRUE(vc->readPixels(0, 0, vc->getWidth(), vc->getHeight(), images[i]));
+        }
+        EXPECT_EQ(0, std::memcmp(images[0]->getPixels(), images[1]->getPixels(), images[0]->getPixelBytes()));
+        if (zoom == 1.0f)
+            EXPECT_EQ(packages[1], packages[0]) << "everything is in view";
+        else
+            EXPECT_LT(packages[1], packages[0]);
+    }
+}
+
 } // namespace
