@@ -31,7 +31,17 @@ inline bool leafTransparent(int i)
     return i % 4 == 3;
 }
 
-inline Kel::Sg::oxSmartPointer<Kel::Sg::oxGroup> buildScene(int leaves)
+// Leaves of a block lie side by side on a plane y = 0, blocks in rows of 32 tiles of 10 by
+// 10 leaves one unit apart: a ground of objects for culling to choose from.
+inline Kel::Sg::oxVec3f planePosition(int i)
+{
+    const int tile = i / kLeavesPerBlock, j = i % kLeavesPerBlock;
+    return Kel::Sg::oxVec3f(float((tile % 32) * 10 + j % 10), 0, float((tile / 32) * 10 + j / 10));
+}
+
+using PositionFunction = Kel::Sg::oxVec3f (*)(int);
+
+inline Kel::Sg::oxSmartPointer<Kel::Sg::oxGroup> buildScene(int leaves, PositionFunction position = leafPosition)
 {
     using namespace Kel::Sg;
     using namespace Kel::Attrs;
@@ -57,7 +67,7 @@ inline Kel::Sg::oxSmartPointer<Kel::Sg::oxGroup> buildScene(int leaves)
         }
         oxTransform* t = oxTransform::_instantiate();
         oxMatrix44f m;
-        m.makeTranslation(leafPosition(i));
+        m.makeTranslation(position(i));
         t->setMatrix(&m);
         oxAttrSet* set = oxAttrSet::_instantiate();
         set->appendAttr(textures[leafTexture(i)]);

@@ -53,7 +53,8 @@ inline const char* layoutName(OsgLayout layout)
     return "?";
 }
 
-inline osg::ref_ptr<osg::Group> buildOsgScene(int leaves, OsgLayout layout)
+inline osg::ref_ptr<osg::Group> buildOsgScene(int leaves, OsgLayout layout,
+                                              benchscene::PositionFunction position = benchscene::leafPosition)
 {
     using namespace benchscene;
     osg::ref_ptr<osg::Group> root = new osg::Group;
@@ -96,7 +97,7 @@ inline osg::ref_ptr<osg::Group> buildOsgScene(int leaves, OsgLayout layout)
             block = new osg::Group;
             root->addChild(block);
         }
-        const Kel::Sg::oxVec3f p = leafPosition(i);
+        const Kel::Sg::oxVec3f p = position(i);
         auto* t = new osg::MatrixTransform(osg::Matrix::translate(p.x, p.y, p.z));
         auto* set = new osg::Group;
         if (layout == OsgLayout::SharedStateSets) {

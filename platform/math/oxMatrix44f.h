@@ -188,12 +188,16 @@ inline oxVec4f oxPixelToModelScale(const oxMatrix44f& modelView, const oxMatrix4
                                    int height)
 {
     (void)height; // square pixels: the horizontal scale stands for both axes
-    const oxMatrix44f c = modelView * projection;
     const float modelScale = oxVec3f(modelView.m[0][0], modelView.m[0][1], modelView.m[0][2]).length();
     const float pixelsPerUnit = modelScale * projection.m[0][0] * float(width) * 0.5f;
     if (pixelsPerUnit == 0)
         return oxVec4f(0, 0, 0, 0);
-    return oxVec4f(c.m[0][3], c.m[1][3], c.m[2][3], c.m[3][3]) * (1.0f / pixelsPerUnit);
+    // Only the w column of model-view × projection is needed: it is computed once per
+    // transform a culling walk passes.
+    const oxVec4f w = projection.getColumn(3);
+    return oxVec4f(modelView.getRow(0).dot(w), modelView.getRow(1).dot(w), modelView.getRow(2).dot(w),
+                   modelView.getRow(3).dot(w)) *
+           (1.0f / pixelsPerUnit);
 }
 
 inline float oxPixelSpaceDiameter(const oxVec4f& scale, const oxVec3f& centre, float diameter)

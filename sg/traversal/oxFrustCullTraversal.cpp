@@ -183,6 +183,7 @@ void oxFrustCullTraversal::userInstantiate(bool forFileRead)
         return;
     setMode(FRUST_CULL);
     _cd->setEnabled(false);
+    setPrefetchBounds(true);
 }
 
 } // namespace Kel::Sg

@@ -41,6 +41,14 @@ inline const oxObject* firstChild(const oxObject* node)
     return children && children->getCount() ? children->get(0) : nullptr;
 }
 
+// The bound of a node whose line is already on its way.
+inline void prefetchBound(const oxObject* node)
+{
+    if (node)
+        if (const oxVolume* bound = static_cast<const oxNode*>(node)->getBound())
+            __builtin_prefetch(bound);
+}
+
 } // namespace
 
 OX_TRAVERSAL_RETURN oxTraverseNode(oxTraversal*, oxObject*)
@@ -54,6 +62,7 @@ OX_TRAVERSAL_RETURN oxTraverseGroup(oxTraversal* traversal, oxObject* object)
     if (!children)
         return OX_TRAVERSAL_CONTINUE;
     const int count = children->getCount();
+    const bool bounds = traversal->getPrefetchBounds();
     for (int i = 0; i < count; ++i) {
         if (i + kPrefetchHeader < count)
             __builtin_prefetch(children->get(i + kPrefetchHeader));
@@ -63,6 +72,16 @@ OX_TRAVERSAL_RETURN oxTraverseGroup(oxTraversal* traversal, oxObject* object)
             prefetchNode(firstChild(children->get(i + kPrefetchChild)));
         if (i + kPrefetchGrandchild < count)
             prefetchNode(firstChild(firstChild(children->get(i + kPrefetchGrandchild))));
+        // Bounds live apart from their nodes: a walk that tests them asks for them once the
+        // node lines that name them have arrived.
+        if (bounds) {
+            if (i + kPrefetchChild < count)
+                prefetchBound(children->get(i + kPrefetchChild));
+            if (i + kPrefetchGrandchild < count)
+                prefetchBound(firstChild(children->get(i + kPrefetchGrandchild)));
+            if (i + 1 < count)
+                prefetchBound(firstChild(firstChild(children->get(i + 1))));
+        }
         const OX_TRAVERSAL_RETURN r = traversal->dispatch(children->get(i));
         if (r == OX_TRAVERSAL_PRUNE)
             break;

@@ -130,6 +130,10 @@ class oxTraversal : public oxObject {
     void setNodeSelectFunctionState(bool on) { _nodeSelectProcEnabled = on; }
     bool getNodeSelectFunctionState() const { return _nodeSelectProcEnabled; }
 
+    // Whether group walks fetch the bounds of the nodes ahead, for traversals that test them.
+    void setPrefetchBounds(bool on) { _prefetchBounds = on; }
+    bool getPrefetchBounds() const { return _prefetchBounds; }
+
     // With user time on, the traversal runs at its own time instead of the global clock.
     void setUserTimeState(bool on) { _userTimeState = on; }
     bool getUserTimeState() const { return _userTimeState; }
@@ -180,6 +184,7 @@ protected:
     int64_t _timeLong = -1;
     bool _userTimeState = false;
     oxSmartPointer<oxTraversalFunctionList> _travProcs;
+    bool _prefetchBounds = false;
 };
 
 } // namespace Kel::Sg
