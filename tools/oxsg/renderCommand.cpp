@@ -16,6 +16,7 @@
 #include "sg/OXSg.h"
 #include "tools/oxsg/demoScene.h"
 #include "tools/oxsg/oxsgCommand.h"
+#include "tools/oxsg/sceneInput.h"
 #include "tools/oxsg/sceneView.h"
 
 namespace {
@@ -48,41 +49,6 @@ int fail(int status, const std::string& message)
     return status;
 }
 
-bool parseNumber(const char* text, double& out)
-{
-    char* end = nullptr;
-    errno = 0;
-    out = std::strtod(text, &end);
-    return end != text && *end == '\0' && errno == 0 && std::isfinite(out);
-}
-
-// One side of a size: decimal digits only, 1 to the device's largest side. Parsed here
-// rather than by scanf, whose %d wraps a number too large for an int into one that passes
-// the range check.
-const char* parseSide(const char* text, int& side)
-{
-    long value = 0;
-    const char* p = text;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        value = 10 * value + (*p - '0');
-        if (value > oxGLVisualContext::kMaxSize)
-            return nullptr;
-    }
-    if (p == text || value < 1)
-        return nullptr;
-    side = int(value);
-    return p;
-}
-
-bool parseSize(const char* text, int& width, int& height)
-{
-    const char* p = parseSide(text, width);
-    if (!p || *p != 'x')
-        return false;
-    p = parseSide(p + 1, height);
-    return p && *p == '\0';
-}
-
 // An empty string when the options are good, else what is wrong with them.
 std::string parse(int argc, char** argv, Options& o)
 {
@@ -99,19 +65,19 @@ std::string parse(int argc, char** argv, Options& o)
         } else if (arg == "--no-cull") {
             o.cull = false;
         } else if (arg == "--size") {
-            if (!parseSize(value, o.width, o.height))
+            if (!oxsg::parseSize(value, o.width, o.height))
                 return std::string("bad size '") + value + "' (WIDTHxHEIGHT, 1 to " +
-                       std::to_string(oxGLVisualContext::kMaxSize) + " each)";
+                       std::to_string(oxsg::kMaxSide) + " each)";
         } else if (arg == "--time") {
-            if (!parseNumber(value, o.time) || o.time < 0 || o.time > 1e9)
+            if (!oxsg::parseNumber(value, o.time) || o.time < 0 || o.time > 1e9)
                 return std::string("bad time '") + value + "' (seconds, not negative)";
             o.timeGiven = true;
         } else if (arg == "--frames") {
-            if (!parseNumber(value, number) || number < 1 || number > 100000 || number != std::floor(number))
+            if (!oxsg::parseNumber(value, number) || number < 1 || number > 100000 || number != std::floor(number))
                 return std::string("bad frame count '") + value + "' (1 to 100000)";
             o.frames = long(number);
         } else if (arg == "--fps") {
-            if (!parseNumber(value, o.fps) || o.fps <= 0 || o.fps > 10000)
+            if (!oxsg::parseNumber(value, o.fps) || o.fps <= 0 || o.fps > 10000)
                 return std::string("bad frame rate '") + value + "' (frames per second, above 0)";
         } else if (arg == "--trace") {
             o.trace = value;
@@ -134,58 +100,6 @@ std::string parse(int argc, char** argv, Options& o)
     if (o.frames > 0 && o.timeGiven)
         return "--time is for one frame; --frames N --fps F start at time 0";
     return {};
-}
-
-// Keeps the library's warnings while it lives, so that a failure is told in one line with
-// its reason.
-class WarningScope {
-public:
-    WarningScope() : _previous(oxSetWarningHandler(&collect)) { messages().clear(); }
-    ~WarningScope() { oxSetWarningHandler(_previous); }
-    WarningScope(const WarningScope&) = delete;
-    WarningScope& operator=(const WarningScope&) = delete;
-
-    static const std::vector<std::string>& get() { return messages(); }
-    static std::string last() { return messages().empty() ? std::string("no reason given") : messages().back(); }
-
-private:
-    static std::vector<std::string>& messages()
-    {
-        static std::vector<std::string> list;
-        return list;
-    }
-    static void collect(const char* message) { messages().push_back(message); }
-
-    oxWarningHandler _previous;
-};
-
-// The graphs of a scene file under one group; null with `error` set when it holds none.
-oxSmartPointer<oxNode> readScene(const char* path, std::string& error)
-{
-    WarningScope warnings;
-    oxOXBReader reader;
-    if (reader.readFile(path) != kSuccess) {
-        error = reader.getError();
-        return nullptr;
-    }
-    for (const std::string& note : warnings.get())
-        std::fprintf(stderr, "oxsg render: note: %s\n", note.c_str());
-    std::vector<oxNode*> roots;
-    for (uint32_t n = 1; n <= reader.getObjectCount(); ++n) {
-        oxNode* node = oxNode::dynamicCast(reader.getObject(n));
-        if (node && node->getParentCount() == 0)
-            roots.push_back(node);
-    }
-    if (roots.empty()) {
-        error = std::string(path) + ": the file holds no scene-graph node";
-        return nullptr;
-    }
-    if (roots.size() == 1)
-        return roots[0];
-    oxSmartPointer<oxGroup> all = oxGroup::_instantiateRef();
-    for (oxNode* node : roots)
-        all->appendChild(node);
-    return all;
 }
 
 // OUT.png for one frame; OUT-0000.png, OUT-0001.png ... for a sequence.
@@ -214,11 +128,11 @@ int runRender(int argc, char** argv)
     Kel::libOXCore_arkRegister();
     Kel::Sg::oxArkRegisterForOXBFiles();
     std::string error;
-    oxSmartPointer<oxNode> root = o.demo ? oxSmartPointer<oxNode>(oxsg::buildDemoScene()) : readScene(o.scene, error);
+    oxSmartPointer<oxNode> root = o.demo ? oxSmartPointer<oxNode>(oxsg::buildDemoScene()) : oxsg::readScene("render", o.scene, error);
     if (!root)
         return fail(1, error);
 
-    WarningScope warnings;
+    oxsg::WarningScope warnings;
     oxSmartPointer<oxGLVisualContext> vc = oxGLVisualContext::create(o.width, o.height);
     if (!vc) {
         // A device that opens at the smallest size refused this one (its memory or its
