@@ -15,6 +15,11 @@ void oxVolume::extendBy(const oxVolume* volume)
         extendBy(oxVec3f(i & 1 ? b.max.x : b.min.x, i & 2 ? b.max.y : b.min.y, i & 4 ? b.max.z : b.min.z));
 }
 
+bool oxVolume::intersects(const oxVolume* other) const
+{
+    return other && !isEmpty() && !other->isEmpty() && getBox().intersects(other->getBox());
+}
+
 void oxAABox::arkRegisterInitialize(oxFields<oxAABox>& f)
 {
     oxBox3f empty;
@@ -51,6 +56,14 @@ bool oxAABox::intersectRay(const oxVec3f& origin, const oxVec3f& direction, floa
         return false;
     t = tNear > 0 ? tNear : 0;
     return true;
+}
+
+bool oxAABox::intersects(const oxVolume* other) const
+{
+    // The sphere knows the exact test against a box; the box knows none better itself.
+    if (oxSphere::dynamicCast(other))
+        return other->intersects(this);
+    return oxVolume::intersects(other);
 }
 
 void oxSphere::arkRegisterInitialize(oxFields<oxSphere>& f)
@@ -144,6 +157,25 @@ bool oxSphere::intersectRay(const oxVec3f& origin, const oxVec3f& direction, flo
         return false;
     t = hit;
     return true;
+}
+
+bool oxSphere::intersects(const oxVolume* other) const
+{
+    if (!other || isEmpty() || other->isEmpty())
+        return false;
+    if (auto* s = oxSphere::dynamicCast(other)) {
+        const float r = _radius + s->_radius;
+        return (s->_center - _center).lengthSquared() <= r * r;
+    }
+    if (oxAABox::dynamicCast(other)) {
+        // The box point nearest the centre: within the radius exactly when they meet.
+        const oxBox3f b = other->getBox();
+        oxVec3f nearest = _center;
+        nearest.maximize(b.min);
+        nearest.minimize(b.max);
+        return (nearest - _center).lengthSquared() <= _radius * _radius;
+    }
+    return oxVolume::intersects(other);
 }
 
 } // namespace Kel::Math

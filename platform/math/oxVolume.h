@@ -24,6 +24,10 @@ public:
     virtual bool contains(const oxVec3f& point) const = 0;
     // Nearest entry distance along a ray with a unit direction, within `length`.
     virtual bool intersectRay(const oxVec3f& origin, const oxVec3f& direction, float length, float& t) const = 0;
+    // Whether the two volumes share a point; an empty one meets nothing. Volumes of classes
+    // that know nothing better are compared by their enclosing boxes, which may only err
+    // towards a meeting.
+    virtual bool intersects(const oxVolume* other) const;
 
 protected:
     oxVolume() = default;
@@ -52,6 +56,7 @@ public:
     oxBox3f getBox() const override { return {_min, _max}; }
     bool contains(const oxVec3f& point) const override { return getBox().contains(point); }
     bool intersectRay(const oxVec3f& origin, const oxVec3f& direction, float length, float& t) const override;
+    bool intersects(const oxVolume* other) const override;
 
 protected:
     oxAABox() = default;
@@ -82,6 +87,7 @@ public:
     oxBox3f getBox() const override;
     bool contains(const oxVec3f& point) const override;
     bool intersectRay(const oxVec3f& origin, const oxVec3f& direction, float length, float& t) const override;
+    bool intersects(const oxVolume* other) const override;
 
 protected:
     oxSphere() = default;
