@@ -526,6 +526,28 @@ TEST_F(IntersectTest, PositionsCountInTheIndexStreamAndFirstVertexShiftsEveryVer
     EXPECT_TRUE(near(normal, {0, 0, 1})) << "wound as drawn";
 }
 
+TEST_F(IntersectTest, StripsWithoutLengthsCountOneTrianglePerPrimitive)
+{
+    // Four vertices of a strip but one primitive: only the first triangle is searched.
+    Mesh m;
+    m.type = OX_GFX_DRAW_TRIANGLE_STRIPS;
+    m.primCount = 1;
+    m.positions = {{-1, -1, 0}, {1, -1, 0}, {-1, 1, 0}, {1, 1, 0}};
+    oxSmartPointer<oxRay> inSecond = oxRay::_instantiateRef();
+    inSecond->set({0.5f, 0.5f, 10}, {0, 0, -1}, 100);
+    int primitive = -1, position = -1;
+    oxVec3f point, normal;
+    EXPECT_FALSE(oxIntersectTraversal::intersectRay(makeAttr(m), inSecond, point, normal, primitive, position,
+                                                    ISET_BOTH, true));
+    // Two primitives: the second triangle, one element on, wound as the strip's second.
+    m.primCount = 2;
+    ASSERT_TRUE(oxIntersectTraversal::intersectRay(makeAttr(m), inSecond, point, normal, primitive, position,
+                                                   ISET_FRONT, true));
+    EXPECT_EQ(primitive, 1);
+    EXPECT_EQ(position, 1);
+    EXPECT_TRUE(near(normal, {0, 0, 1}));
+}
+
 TEST_F(IntersectTest, BrokenGeometryIsPassedOverWithoutHarm)
 {
     oxSmartPointer<oxRay> ray = oxRay::_instantiateRef();
