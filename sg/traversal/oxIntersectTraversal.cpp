@@ -1,6 +1,12 @@
 #include "sg/traversal/oxIntersectTraversal.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "platform/math/oxTriangleBVH.h"
 
 #include "platform/attrs/oxGeometryAttr2.h"
 #include "sg/nodes/oxGeometry.h"
@@ -265,90 +271,228 @@ OX_TRAVERSAL_RETURN oxIntersectTraversal::intersectPolygons(oxNode* node)
     return OX_TRAVERSAL_CONTINUE;
 }
 
+namespace {
+
+// What a triangle walk reads from an attribute, checked once.
+struct TriangleSource {
+    oxVertexStream positions;
+    const oxIndexArray* indices = nullptr;
+    const oxPrimLengthArray* lengths = nullptr;
+    int vertexCount = 0, first = 0, count = 0;
+    int64_t elements = 0;
+    bool strips = false;
+
+    // The attribute, when it is an unskinned triangle list or strip with float positions.
+    const Attrs::oxBaseGeometryAttr* open(const oxAttr* attr)
+    {
+        const Attrs::oxBaseGeometryAttr* g;
+        if (const auto* g1 = oxGeometryAttr::dynamicCast(attr)) {
+            if (g1->getVertexFormat().isSkinned())
+                return nullptr;
+            g = g1;
+        } else if (const auto* g2 = oxGeometryAttr2::dynamicCast(attr)) {
+            if (g2->getVertexArray() && hasBlendData(g2->getVertexArray()))
+                return nullptr;
+            g = g2;
+        } else
+            return nullptr;
+        const oxVertexArrayBase* vertices = g->getVertexSource();
+        const OX_GFX_DRAW type = g->getPrimitiveType();
+        if (!vertices || (type != OX_GFX_DRAW_TRIANGLES && type != OX_GFX_DRAW_TRIANGLE_STRIPS))
+            return nullptr;
+        positions = vertices->getStream(OX_GFX_COMPONENT_POSITION);
+        if (!positions.isValid() || positions.scalarType != OX_GFX_SCALAR_FLOAT || positions.scalarCount < 3)
+            return nullptr;
+        strips = type == OX_GFX_DRAW_TRIANGLE_STRIPS;
+        vertexCount = vertices->getVertexCount();
+        first = g->getFirstVertex();
+        count = g->getPrimitiveCount();
+        indices = g->getIndexArray();
+        lengths = g->getPrimLengthArray();
+        elements = indices ? indices->getCount() : int64_t(vertexCount) - first;
+        return g;
+    }
+
+    // At most this many triangles are walked.
+    int64_t triangleBound() const { return strips ? elements : elements / 3; }
+
+    // The triangles after (primitive, position) in walking order, corners in the winding
+    // they are drawn with; fn(primitive, position, a, b, c) answers true to stop.
+    template <class Fn>
+    void walk(int primitive, int position, Fn&& fn) const
+    {
+        const int step = strips ? 1 : 3;
+        int64_t at = 0;
+        for (int p = 0; p < count; ++p) {
+            // With lengths a primitive of n elements holds n - 2 triangles (a strip's
+            // elements overlap, a run's follow one another); without, one triangle.
+            int64_t triangles = 1, advance = step;
+            if (lengths) {
+                const int64_t n = p < lengths->getCount() ? int64_t(lengths->get(p)) : 0;
+                triangles = n > 2 ? n - 2 : 0;
+                advance = strips ? n : triangles * 3;
+            }
+            const int64_t start = at;
+            if (p < primitive) {
+                at += advance;
+                continue;
+            }
+            // Without lengths every triangle continues one strip from element 0.
+            const int64_t stripStart = lengths ? start : 0;
+            for (int64_t k = 0; k < triangles; ++k, at += step) {
+                if (at + 2 >= elements)
+                    return;
+                if (p == primitive && at <= position)
+                    continue;
+                int64_t v[3];
+                for (int c = 0; c < 3; ++c)
+                    v[c] = (indices ? int64_t((*indices)[int(at + c)]) : at + c) + first;
+                if (v[0] < 0 || v[1] < 0 || v[2] < 0 || v[0] >= vertexCount || v[1] >= vertexCount ||
+                    v[2] >= vertexCount)
+                    continue;
+                oxVec3f a = positionAt(positions, int(v[0])), b = positionAt(positions, int(v[1])),
+                        c = positionAt(positions, int(v[2]));
+                // Every other triangle of a strip is wound the other way round when drawn.
+                if (strips && ((at - stripStart) & 1))
+                    std::swap(a, b);
+                if (fn(p, int(at), a, b, c))
+                    return;
+            }
+            if (strips && lengths)
+                at = start + advance;
+        }
+    }
+};
+
+// The triangles of one attribute in a hierarchy of boxes, kept in the attribute's cache.
+// It answers what the walk would: the first hit after a given triangle in walking order.
+class TriangleSearch : public Attrs::oxGeometryCache {
+public:
+    // False when memory runs out; the walk then serves until the attribute changes.
+    bool build(const TriangleSource& source)
+    {
+        try {
+            std::vector<oxVec3f> corners;
+            source.walk(-1, -1, [&](int p, int position, const oxVec3f& a, const oxVec3f& b, const oxVec3f& c) {
+                corners.insert(corners.end(), {a, b, c});
+                _place.push_back({p, position});
+                return false;
+            });
+            _ready = _tree.build(corners.data(), int(_place.size()));
+        } catch (const std::bad_alloc&) {
+            _ready = false;
+        }
+        if (!_ready)
+            _place = {};
+        return _ready;
+    }
+    bool isReady() const { return _ready; }
+
+    bool next(const oxVec3f& origin, const oxVec3f& direction, float length, ISET_SIDES sides, int& primitive,
+              int& position, oxVec3f& point, oxVec3f& normal)
+    {
+        // One ray's hits are asked for one after another: the tree is searched once.
+        if (!_asked || origin != _origin || direction != _direction || length != _length || sides != _sides) {
+            _hits.clear();
+            _tree.intersectRay(origin, direction, length, sides, _hits);
+            std::sort(_hits.begin(), _hits.end(), [](const auto& a, const auto& b) { return a.triangle < b.triangle; });
+            _origin = origin;
+            _direction = direction;
+            _length = length;
+            _sides = sides;
+            _asked = true;
+        }
+        // Triangles are numbered in walking order.
+        const Place after{primitive, position};
+        auto hit = std::upper_bound(_hits.begin(), _hits.end(), after, [&](const Place& a, const auto& h) {
+            return a < _place[size_t(h.triangle)];
+        });
+        if (hit == _hits.end())
+            return false;
+        point = origin + direction * hit->t;
+        normal = hit->normal;
+        primitive = _place[size_t(hit->triangle)].primitive;
+        position = _place[size_t(hit->triangle)].position;
+        return true;
+    }
+
+private:
+    struct Place {
+        int primitive, position;
+        bool operator<(const Place& o) const
+        {
+            return primitive < o.primitive || (primitive == o.primitive && position < o.position);
+        }
+    };
+    oxTriangleBVH _tree;
+    std::vector<Place> _place;
+    bool _ready = false;
+    bool _asked = false;
+    oxVec3f _origin, _direction;
+    float _length = 0;
+    ISET_SIDES _sides = ISET_BOTH;
+    std::vector<oxTriangleBVH::Hit> _hits;
+};
+
+int g_searchThreshold = 128;
+
+// The attribute's search, built on first need; null when it cannot be had.
+TriangleSearch* searchOf(const Attrs::oxBaseGeometryAttr* g, const TriangleSource& source)
+{
+    if (auto* search = dynamic_cast<TriangleSearch*>(g->getCache()))
+        return search->isReady() ? search : nullptr;
+    try {
+        auto search = std::make_unique<TriangleSearch>();
+        search->build(source);
+        TriangleSearch* made = search.get();
+        g->setCache(std::move(search));
+        return made->isReady() ? made : nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+} // namespace
+
+void oxIntersectTraversal::setTriangleSearchThreshold(int triangles)
+{
+    g_searchThreshold = triangles;
+}
+
+int oxIntersectTraversal::getTriangleSearchThreshold()
+{
+    return g_searchThreshold;
+}
+
 bool oxIntersectTraversal::intersectRay(const oxAttr* attr, const oxRay* ray, oxVec3f& point, oxVec3f& normal,
                                         int& primitive, int& position, int sides, bool resume)
 {
-    if (!attr || !ray)
+    TriangleSource source;
+    const Attrs::oxBaseGeometryAttr* g = attr && ray ? source.open(attr) : nullptr;
+    if (!g)
         return false;
-    const Attrs::oxBaseGeometryAttr* g;
-    if (const auto* g1 = oxGeometryAttr::dynamicCast(attr)) {
-        if (g1->getVertexFormat().isSkinned())
-            return false;
-        g = g1;
-    } else if (const auto* g2 = oxGeometryAttr2::dynamicCast(attr)) {
-        if (g2->getVertexArray() && hasBlendData(g2->getVertexArray()))
-            return false;
-        g = g2;
-    } else
-        return false;
-
-    const oxVertexArrayBase* vertices = g->getVertexSource();
-    const OX_GFX_DRAW type = g->getPrimitiveType();
-    if (!vertices || (type != OX_GFX_DRAW_TRIANGLES && type != OX_GFX_DRAW_TRIANGLE_STRIPS))
-        return false;
-    const oxVertexStream positions = vertices->getStream(OX_GFX_COMPONENT_POSITION);
-    if (!positions.isValid() || positions.scalarType != OX_GFX_SCALAR_FLOAT || positions.scalarCount < 3)
-        return false;
-    const int vertexCount = vertices->getVertexCount();
-    const int first = g->getFirstVertex();
-    const oxIndexArray* indices = g->getIndexArray();
-    const oxPrimLengthArray* lengths = g->getPrimLengthArray();
-    const int64_t elements = indices ? indices->getCount() : int64_t(vertexCount) - first;
     if (!resume || primitive == -1 || position == -1)
         primitive = position = -1;
-
-    const bool strips = type == OX_GFX_DRAW_TRIANGLE_STRIPS;
-    const int step = strips ? 1 : 3;
     const oxVec3f origin = ray->getOrigin(), direction = ray->getDirection();
     const float length = ray->getLength();
     const ISET_SIDES side = ISET_SIDES(sides & ISET_BOTH);
-    const int count = g->getPrimitiveCount();
-    int64_t at = 0;
-    for (int p = 0; p < count; ++p) {
-        // With lengths a primitive of n elements holds n - 2 triangles (a strip's elements
-        // overlap, a run's follow one another); without, one triangle.
-        int64_t triangles = 1, advance = step;
-        if (lengths) {
-            const int64_t n = p < lengths->getCount() ? int64_t(lengths->get(p)) : 0;
-            triangles = n > 2 ? n - 2 : 0;
-            advance = strips ? n : triangles * 3;
-        }
-        const int64_t start = at;
-        if (p < primitive) {
-            at += advance;
-            continue;
-        }
-        // Without lengths every triangle continues one strip from element 0.
-        const int64_t stripStart = lengths ? start : 0;
-        for (int64_t k = 0; k < triangles; ++k, at += step) {
-            if (at + 2 >= elements)
-                return false;
-            if (p == primitive && at <= position)
-                continue;
-            int64_t v[3];
-            for (int c = 0; c < 3; ++c)
-                v[c] = (indices ? int64_t((*indices)[int(at + c)]) : at + c) + first;
-            if (v[0] < 0 || v[1] < 0 || v[2] < 0 || v[0] >= vertexCount || v[1] >= vertexCount ||
-                v[2] >= vertexCount)
-                continue;
-            oxVec3f a = positionAt(positions, int(v[0])), b = positionAt(positions, int(v[1])),
-                    c = positionAt(positions, int(v[2]));
-            // Every other triangle of a strip is wound the other way round when drawn.
-            if (strips && ((at - stripStart) & 1))
-                std::swap(a, b);
-            float t;
-            if (!oxIntersectRayTriangle(origin, direction, a, b, c, side, &t, nullptr, nullptr) || t > length)
-                continue;
-            point = origin + direction * t;
-            normal = (b - a).cross(c - a).normalized();
-            primitive = p;
-            position = int(at);
-            return true;
-        }
-        if (strips && lengths)
-            at = start + advance;
-    }
-    return false;
+    if (source.triangleBound() >= g_searchThreshold)
+        if (TriangleSearch* search = searchOf(g, source))
+            return search->next(origin, direction, length, side, primitive, position, point, normal);
+
+    bool found = false;
+    source.walk(primitive, position, [&](int p, int at, const oxVec3f& a, const oxVec3f& b, const oxVec3f& c) {
+        float t;
+        if (!oxIntersectRayTriangle(origin, direction, a, b, c, side, &t, nullptr, nullptr) || t > length)
+            return false;
+        point = origin + direction * t;
+        normal = (b - a).cross(c - a).normalized();
+        primitive = p;
+        position = at;
+        found = true;
+        return true;
+    });
+    return found;
 }
 
 // ---- registration ----------------------------------------------------------------------

@@ -94,8 +94,16 @@ public:
     // returns true. Only unskinned triangle lists and strips of oxGeometryAttr and
     // oxGeometryAttr2 are searched; anything else, and indices beyond the vertices, are
     // passed over.
+    //
+    // Attributes of at least getTriangleSearchThreshold() triangles are searched through a
+    // hierarchy of boxes, built on first need and kept in the attribute's cache until the
+    // attribute changes; the answers are the walk's, hit for hit. A resumed call with the
+    // same ray reuses the first call's search.
     static bool intersectRay(const Attrs::oxAttr* attr, const oxRay* ray, oxVec3f& point, oxVec3f& normal,
                              int& primitive, int& position, int sides, bool resume);
+    // For the whole process; a threshold beyond any attribute's size walks every triangle.
+    static void setTriangleSearchThreshold(int triangles);
+    static int getTriangleSearchThreshold();
 
     void userInstantiate(bool forFileRead) override;
     void userResetFields(bool forFileRead) override;

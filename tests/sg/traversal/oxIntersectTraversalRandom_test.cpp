@@ -151,12 +151,20 @@ Mesh randomMesh(std::mt19937& rng)
     return m;
 }
 
-class IntersectRandomTest : public ::testing::Test {
+// Walking every triangle, then searching every attribute through its box hierarchy.
+class IntersectRandomTest : public ::testing::TestWithParam<int> {
 protected:
     static void SetUpTestSuite() { Kel::libOXSg_arkRegister(); }
+    void SetUp() override { oxIntersectTraversal::setTriangleSearchThreshold(GetParam()); }
+    void TearDown() override { oxIntersectTraversal::setTriangleSearchThreshold(_threshold); }
+
+private:
+    int _threshold = oxIntersectTraversal::getTriangleSearchThreshold();
 };
 
-TEST_F(IntersectRandomTest, EveryReportedHitIsATriangleTheRayMeetsAndNoneIsMissed)
+INSTANTIATE_TEST_SUITE_P(WalkOrSearch, IntersectRandomTest, ::testing::Values(1 << 30, 0));
+
+TEST_P(IntersectRandomTest, EveryReportedHitIsATriangleTheRayMeetsAndNoneIsMissed)
 {
     std::mt19937 rng(20240611);
     std::uniform_real_distribution<float> unit(-1, 1), zeroOne(0, 1);
@@ -232,8 +240,9 @@ TEST_F(IntersectRandomTest, EveryReportedHitIsATriangleTheRayMeetsAndNoneIsMisse
                 // Within one ray and attribute, in walking order.
                 auto key = std::make_pair(h.ray, h.attribute);
                 auto it = lastOf.find(key);
-                if (it != lastOf.end())
+                if (it != lastOf.end()) {
                     EXPECT_LT(it->second, std::make_pair(h.primitive, h.position));
+                }
                 lastOf[key] = {h.primitive, h.position};
                 EXPECT_EQ(h.path, (Names{"root", "outer", "inner", "g"}));
             }
