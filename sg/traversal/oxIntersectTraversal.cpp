@@ -522,6 +522,7 @@ void oxIntersectTraversal::_registerDependencies()
     // The volume classes of bounds, so that a new traversal has scratch copies of them.
     oxAABox::arkRegister();
     oxSphere::arkRegister();
+    oxCapsule::arkRegister();
 }
 
 // ---- the traversal object ------------------------------------------------------------
