@@ -635,4 +635,68 @@ void oxIntersectTraversal::apply(oxNode* root)
     oxTraversal::apply(root);
 }
 
+// ---- picking -----------------------------------------------------------------------------
+
+namespace {
+
+// Where the pick in progress keeps its hits (picks may nest through a hit function).
+std::vector<oxPickHit>* g_pickHits = nullptr;
+
+OX_TRAVERSAL_RETURN keepPolygonHit(oxIntersectTraversal*, oxNode*, const oxHit& hit)
+{
+    if (hit.type != oxIntersectTraversal::RAYS_POLYGON)
+        return OX_TRAVERSAL_CONTINUE;
+    oxPickHit kept;
+    kept.path = oxNodeList::_instantiateRef();
+    kept.path->setCapacity(hit.path->getCount());
+    for (int i = 0; i < hit.path->getCount(); ++i)
+        kept.path->append(hit.path->get(i));
+    kept.distance = hit.distance;
+    kept.point = hit.point;
+    kept.localPoint = hit.localPoint;
+    kept.normal = hit.normal;
+    kept.attributeIndex = hit.attributeIndex;
+    kept.primitiveIndex = hit.primitiveIndex;
+    kept.vertexPosition = hit.vertexPosition;
+    g_pickHits->push_back(std::move(kept));
+    return OX_TRAVERSAL_CONTINUE;
+}
+
+} // namespace
+
+bool oxPickRay(oxNode* root, const oxVec3f& origin, const oxVec3f& direction, float length, int sides,
+               std::vector<oxPickHit>& hits, const oxMatrix44f* base)
+{
+    hits.clear();
+    const char* problem = !root                                 ? "no root"
+                          : !(direction.lengthSquared() > 0)    ? "the ray has no direction"
+                          : !(length >= 0)                      ? "the ray's length is negative"
+                                                                : nullptr;
+    if (problem) {
+        oxReportWarning("pick refused: %s", problem);
+        return false;
+    }
+    oxSmartPointer<oxIntersectTraversal> t = oxIntersectTraversal::_instantiateRef();
+    oxProbe* probe = t->getProbe();
+    if (probe->appendRay(origin, direction, length, sides) < 0)
+        return false;
+    // An unlimited ray ends far enough for any scene, and still on finite coordinates.
+    oxSmartPointer<oxCapsule> segment = oxCapsule::_instantiateRef();
+    segment->set(origin, probe->getRay(0)->getPoint(std::min(length, 1e30f)), 0);
+    probe->setVolume(segment);
+    t->clearMode(~0);
+    t->setMode(oxIntersectTraversal::VOLUME_VOLUME | oxIntersectTraversal::RAYS_POLYGON);
+    t->setHitFunction(&keepPolygonHit);
+    t->reset();
+    if (base)
+        t->getBaseMatrix() = *base;
+    std::vector<oxPickHit>* outer = g_pickHits;
+    g_pickHits = &hits;
+    t->apply(root);
+    g_pickHits = outer;
+    std::stable_sort(hits.begin(), hits.end(),
+                     [](const oxPickHit& a, const oxPickHit& b) { return a.distance < b.distance; });
+    return true;
+}
+
 } // namespace Kel::Sg

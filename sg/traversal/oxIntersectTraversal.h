@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 #include "platform/attrs/oxAttr.h"
 #include "sg/traversal/oxProbe.h"
 #include "sg/traversal/oxTraversal.h"
@@ -130,6 +132,27 @@ protected:
     oxSmartPointer<oxVolumeList> _volumes;
     oxSmartPointer<oxRay> _ray;
 };
+
+// One triangle a pick found, kept after the walk.
+struct oxPickHit {
+    oxSmartPointer<oxNodeList> path; // root first, the geometry last
+    float distance = 0;              // along the ray
+    oxVec3f point;                   // the ray's space
+    oxVec3f localPoint;              // the geometry's space
+    oxVec3f normal;                  // unit, the geometry's space
+    int attributeIndex = -1;
+    int primitiveIndex = -1;
+    int vertexPosition = -1;
+};
+
+// Every triangle under `root` that the ray from `origin` along `direction` meets within
+// `length` on `sides`, nearest first (equal distances in walking order). The ray is in the
+// root's space, or in the space `base` takes the root to. Subtrees whose bounds the ray
+// misses are not entered: the probe volume is the ray's segment (a capsule of radius 0).
+// False, with a warning and no hits, for a null root, a ray without direction, a negative
+// length or bad sides.
+bool oxPickRay(oxNode* root, const oxVec3f& origin, const oxVec3f& direction, float length, int sides,
+               std::vector<oxPickHit>& hits, const oxMatrix44f* base = nullptr);
 
 // The node functions.
 OX_TRAVERSAL_RETURN oxIntersectNode(oxTraversal* t, oxObject* node);

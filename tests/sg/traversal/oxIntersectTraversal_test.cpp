@@ -654,3 +654,89 @@ TEST_F(IntersectTest, TheHitFunctionMayChangeTheProbeWhileItIsUsed)
 }
 
 } // namespace
+
+namespace {
+
+// A square facing +z around the origin, as a strip.
+Mesh square(float half)
+{
+    Mesh m;
+    m.type = OX_GFX_DRAW_TRIANGLE_STRIPS;
+    m.primCount = 1;
+    m.lengths = {4};
+    m.positions = {{-half, -half, 0}, {half, -half, 0}, {-half, half, 0}, {half, half, 0}};
+    return m;
+}
+
+std::vector<std::string> names(const std::vector<oxPickHit>& hits)
+{
+    std::vector<std::string> out;
+    for (const oxPickHit& h : hits)
+        out.push_back(h.path->get(h.path->getCount() - 1)->getName().c_str());
+    return out;
+}
+
+TEST(oxPickRay, FindsEveryTriangleOnTheRayNearestFirst)
+{
+    Kel::libOXSg_arkRegister();
+    // Listed far to near; the middle one is shared by two transforms.
+    auto root = named<oxGroup>("root");
+    auto shared = geometry("shared", {makeAttr(square(1))});
+    for (float z : {-20.0f, -10.0f, -5.0f}) {
+        auto xf = named<oxTransform>(z == -20 ? "far" : "near");
+        oxMatrix44f m = translation(0, 0, z);
+        xf->setMatrix(&m);
+        xf->appendChild(z == -20 ? geometry("deep", {makeAttr(square(1))}).get() : shared.get());
+        root->appendChild(xf);
+    }
+    // Under the ray, but behind a bound the ray misses: never entered.
+    auto hidden = named<oxGroup>("hidden");
+    hidden->setBound(box({5, 5, -30}, {6, 6, 30}));
+    hidden->appendChild(geometry("inHidden", {makeAttr(square(1))}));
+    root->appendChild(hidden);
+
+    std::vector<oxPickHit> hits;
+    ASSERT_TRUE(oxPickRay(root, {0.25f, 0.5f, 10}, {0, 0, -1}, 1e30f, ISET_BOTH, hits));
+    ASSERT_EQ(names(hits), (Names{"shared", "shared", "deep"}));
+    EXPECT_NEAR(hits[0].distance, 15, 1e-4f);
+    EXPECT_NEAR(hits[1].distance, 20, 1e-4f);
+    EXPECT_NEAR(hits[2].distance, 30, 1e-4f);
+    EXPECT_TRUE(near(hits[2].point, {0.25f, 0.5f, -20}));
+    EXPECT_TRUE(near(hits[2].localPoint, {0.25f, 0.5f, 0}));
+    EXPECT_TRUE(near(hits[2].normal, {0, 0, 1}));
+    EXPECT_EQ(hits[2].path->getCount(), 3);
+    EXPECT_EQ(hits[2].path->get(1)->getName(), "far");
+    EXPECT_EQ(hits[0].attributeIndex, 0);
+    EXPECT_EQ(hits[0].primitiveIndex, 0);
+    EXPECT_EQ(hits[0].vertexPosition, 1) << "(0.25, 0.5) lies in the strip's second triangle";
+
+    // Limited, from below (the backs), unlimited, and with the root placed elsewhere.
+    ASSERT_TRUE(oxPickRay(root, {0.25f, 0.5f, 10}, {0, 0, -1}, 16, ISET_BOTH, hits));
+    EXPECT_EQ(names(hits), (Names{"shared"}));
+    ASSERT_TRUE(oxPickRay(root, {0.25f, 0.5f, -30}, {0, 0, 1}, INFINITY, ISET_FRONT, hits));
+    EXPECT_TRUE(hits.empty());
+    ASSERT_TRUE(oxPickRay(root, {0.25f, 0.5f, -30}, {0, 0, 1}, INFINITY, ISET_BACK, hits));
+    EXPECT_EQ(names(hits), (Names{"deep", "shared", "shared"}));
+    const oxMatrix44f aside = translation(100, 0, 0);
+    ASSERT_TRUE(oxPickRay(root, {100.25f, 0.5f, 10}, {0, 0, -1}, 1e30f, ISET_BOTH, hits, &aside));
+    EXPECT_EQ(hits.size(), 3u);
+}
+
+TEST(oxPickRay, RefusesWhatIsNoRay)
+{
+    Kel::libOXSg_arkRegister();
+    auto g = geometry("g", {makeAttr(square(1))});
+    std::vector<oxPickHit> hits(2);
+    WarningCatcher warnings;
+    EXPECT_FALSE(oxPickRay(nullptr, {0, 0, 1}, {0, 0, -1}, 10, ISET_BOTH, hits));
+    EXPECT_TRUE(hits.empty());
+    EXPECT_FALSE(oxPickRay(g, {0, 0, 1}, {0, 0, 0}, 10, ISET_BOTH, hits));
+    EXPECT_FALSE(oxPickRay(g, {0, 0, 1}, {0, 0, -1}, -1, ISET_BOTH, hits));
+    EXPECT_FALSE(oxPickRay(g, {0, 0, 1}, {0, 0, -1}, NAN, ISET_BOTH, hits));
+    EXPECT_FALSE(oxPickRay(g, {0, 0, 1}, {0, 0, -1}, 10, 0, hits));
+    EXPECT_EQ(warnings.count(), 5u) << warnings.all();
+    EXPECT_TRUE(oxPickRay(g, {0.25f, 0.5f, 1}, {0, 0, -1}, 10, ISET_BOTH, hits));
+    EXPECT_EQ(hits.size(), 1u);
+}
+
+} // namespace
