@@ -17,6 +17,8 @@
 #include "sg/nodes/oxAppearance.h"
 #include "sg/nodes/oxSgPrint.h"
 #include "sg/traversal/oxTraversal.h"
+#include "sg/traversal/oxProbe.h"
+#include "sg/traversal/oxIntersectTraversal.h"
 #include "sg/traversal/oxAttrPoolManager.h"
 #include "sg/traversal/oxAttrStack.h"
 #include "sg/traversal/oxAttrStackManager.h"

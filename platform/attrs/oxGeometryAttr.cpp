@@ -18,12 +18,14 @@ void oxBaseGeometryAttr::configurePrimitive(OX_GFX_DRAW type, int count, int fir
     _primType = type;
     _primCount = count < 0 ? 0 : count;
     _firstVertex = firstVertex < 0 ? 0 : firstVertex;
+    touch();
 }
 
 oxIndexArray* oxBaseGeometryAttr::configureIndexArray(int count)
 {
     _indexArray = oxIndexArray::_instantiateFromPool(getMemoryPool());
     _indexArray->setCount(count);
+    touch();
     return _indexArray;
 }
 
@@ -36,6 +38,7 @@ bool oxBaseGeometryAttr::setPrimitiveLength(int index, unsigned length)
     if (_primLengths->getCount() <= index)
         _primLengths->setCount(index + 1);
     _primLengths->set(index, length);
+    touch();
     return true;
 }
 
@@ -78,6 +81,58 @@ bool oxBaseGeometryAttr::extendBounds(oxBox3f& box) const
 {
     oxVertexArrayBase* v = getVertexSource();
     return v && v->extendBox(box);
+}
+
+bool oxBaseGeometryAttr::stampMatches(const CacheStamp& s) const
+{
+    const oxVertexArrayBase* v = getVertexSource();
+    if (s.version != _version || s.vertices.get() != v || s.indices.get() != _indexArray.get() ||
+        s.lengths.get() != _primLengths.get() || s.primType != _primType || s.primCount != _primCount ||
+        s.firstVertex != _firstVertex)
+        return false;
+    if (v && (s.vertexVersion != v->getVersion() || s.vertexCount != v->getVertexCount() ||
+              s.positions != v->getStream(OX_GFX_COMPONENT_POSITION).data))
+        return false;
+    if (_indexArray && (s.indexCount != _indexArray->getCount() || s.indexData != _indexArray->getData()))
+        return false;
+    return !_primLengths || (s.lengthCount == _primLengths->getCount() && s.lengthData == _primLengths->getData());
+}
+
+oxGeometryCache* oxBaseGeometryAttr::getCache() const
+{
+    if (_cache && !stampMatches(_cacheStamp))
+        setCache(nullptr);
+    return _cache.get();
+}
+
+void oxBaseGeometryAttr::setCache(std::unique_ptr<oxGeometryCache> cache) const
+{
+    _cache = std::move(cache);
+    CacheStamp s;
+    if (_cache) {
+        oxVertexArrayBase* v = getVertexSource();
+        s.vertices = v;
+        s.indices = _indexArray;
+        s.lengths = _primLengths;
+        s.version = _version;
+        s.primType = _primType;
+        s.primCount = _primCount;
+        s.firstVertex = _firstVertex;
+        if (v) {
+            s.vertexVersion = v->getVersion();
+            s.vertexCount = v->getVertexCount();
+            s.positions = v->getStream(OX_GFX_COMPONENT_POSITION).data;
+        }
+        if (_indexArray) {
+            s.indexCount = _indexArray->getCount();
+            s.indexData = _indexArray->getData();
+        }
+        if (_primLengths) {
+            s.lengthCount = _primLengths->getCount();
+            s.lengthData = _primLengths->getData();
+        }
+    }
+    _cacheStamp = std::move(s);
 }
 
 void oxBaseGeometryAttr::applyTo(oxVisualContext& vc)

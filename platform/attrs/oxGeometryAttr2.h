@@ -12,7 +12,11 @@ class oxGeometryAttr2 : public oxBaseGeometryAttr {
 public:
     Gfx::oxVertexArrayBase* getVertexSource() const override { return _vertexArray; }
     Gfx::oxVertexArray2* getVertexArray() const { return _vertexArray; }
-    void setVertexArray(Gfx::oxVertexArray2* vertices) { _vertexArray = vertices; }
+    void setVertexArray(Gfx::oxVertexArray2* vertices)
+    {
+        _vertexArray = vertices;
+        touch();
+    }
     // A new vertex array of `vertexCount` vertices and no components yet.
     Gfx::oxVertexArray2* configureVertexArray(int vertexCount);
 

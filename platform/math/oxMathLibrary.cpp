@@ -5,6 +5,7 @@ void Kel::libOXMath_arkRegister()
     using namespace Kel::Math;
     oxAABox::arkRegister();
     oxSphere::arkRegister();
+    oxCapsule::arkRegister();
     oxVolumeList::arkRegister();
     oxRay::arkRegister();
     oxRayList::arkRegister();

@@ -24,6 +24,10 @@ public:
     virtual bool contains(const oxVec3f& point) const = 0;
     // Nearest entry distance along a ray with a unit direction, within `length`.
     virtual bool intersectRay(const oxVec3f& origin, const oxVec3f& direction, float length, float& t) const = 0;
+    // Whether the two volumes share a point; an empty one meets nothing. Volumes of classes
+    // that know nothing better are compared by their enclosing boxes, which may only err
+    // towards a meeting.
+    virtual bool intersects(const oxVolume* other) const;
 
 protected:
     oxVolume() = default;
@@ -52,6 +56,7 @@ public:
     oxBox3f getBox() const override { return {_min, _max}; }
     bool contains(const oxVec3f& point) const override { return getBox().contains(point); }
     bool intersectRay(const oxVec3f& origin, const oxVec3f& direction, float length, float& t) const override;
+    bool intersects(const oxVolume* other) const override;
 
 protected:
     oxAABox() = default;
@@ -82,11 +87,59 @@ public:
     oxBox3f getBox() const override;
     bool contains(const oxVec3f& point) const override;
     bool intersectRay(const oxVec3f& origin, const oxVec3f& direction, float length, float& t) const override;
+    bool intersects(const oxVolume* other) const override;
 
 protected:
     oxSphere() = default;
     static void arkRegisterInitialize(oxFields<oxSphere>& f);
     oxVec3f _center;
+    float _radius = -1.0f;
+};
+
+// A segment swept by a sphere: every point within the radius of the segment from start to
+// end. With radius 0 it is the segment itself, which makes a probe volume that holds exactly
+// what a ray of that extent passes through. Empty while the radius is negative (the
+// default). Segments of any length, up to an unlimited ray's 1e30, are handled without
+// squaring their length.
+class oxCapsule : public oxVolume {
+    OX_CLASS(oxCapsule, oxVolume)
+    OX_FIELDS(start, end, radius)
+public:
+    const oxVec3f& getStart() const { return _start; }
+    const oxVec3f& getEnd() const { return _end; }
+    float getRadius() const { return _radius; }
+    void set(const oxVec3f& start, const oxVec3f& end, float radius)
+    {
+        _start = start;
+        _end = end;
+        _radius = radius;
+    }
+    // The point of the segment nearest p.
+    oxVec3f closestPoint(const oxVec3f& p) const;
+
+    void empty() override { _radius = -1.0f; }
+    bool isEmpty() const override { return _radius < 0.0f; }
+    // Widens the radius to reach the point; the segment stays.
+    void extendBy(const oxVec3f& point) override;
+    using oxVolume::extendBy;
+    oxVec3f getCenter() const override { return (_start + _end) * 0.5f; }
+    void transform(const oxMatrix44f& m) override;
+    oxBox3f getBox() const override;
+    bool contains(const oxVec3f& point) const override;
+    bool intersectRay(const oxVec3f& origin, const oxVec3f& direction, float length, float& t) const override;
+    // Exact against spheres and capsules, and against boxes for radius 0; a wider capsule
+    // meets a box when its segment meets the box grown by the radius, which errs towards a
+    // meeting near the box's edges and corners.
+    bool intersects(const oxVolume* other) const override;
+
+protected:
+    oxCapsule() = default;
+    static void arkRegisterInitialize(oxFields<oxCapsule>& f);
+    // Unit direction and length of the segment; a zero length leaves the direction zero.
+    void axis(oxVec3f& direction, float& length) const;
+
+    oxVec3f _start;
+    oxVec3f _end;
     float _radius = -1.0f;
 };
 

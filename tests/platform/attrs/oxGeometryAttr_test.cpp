@@ -1,4 +1,6 @@
+#include <functional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -77,6 +79,69 @@ TEST(oxGeometryAttr, TransformAndBoundsWorkOnTheVertices)
     oxBox3f untouched;
     EXPECT_FALSE(notGeometry->extendBounds(untouched));
     EXPECT_TRUE(untouched.isEmpty());
+}
+
+namespace {
+// Counts the caches alive, to see them let go.
+struct CountedCache : oxGeometryCache {
+    static inline int alive = 0;
+    CountedCache() { ++alive; }
+    ~CountedCache() override { --alive; }
+};
+} // namespace
+
+TEST(oxGeometryAttr, ACacheLastsUntilWhatItWasMadeFromChanges)
+{
+    oxSmartPointer<oxGeometryAttr> g = makeStrips();
+    g->configureIndexArray(7);
+    // Each change, made on the attribute as it stands after the ones before.
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"configurePrimitive", [&] { g->configurePrimitive(OX_GFX_DRAW_TRIANGLE_STRIPS, 2, 1); }},
+        {"setPrimitiveCount", [&] { g->setPrimitiveCount(1); }},
+        {"setPrimitiveLength", [&] { g->setPrimitiveLength(0, 5); }},
+        {"a position", [&] { g->setPosition(3, {0, 0, 9}); }},
+        {"the vertex count", [&] { g->getVertexArray()->setVertexCount(8); }},
+        {"an index appended", [&] { g->getIndexArray()->append(3); }},
+        {"an index set, announced", [&] {
+             g->getIndexArray()->set(0, 6);
+             g->touch();
+         }},
+        {"configureIndexArray", [&] { g->configureIndexArray(7); }},
+        {"setIndexArray", [&] { g->setIndexArray(nullptr); }},
+        {"a length appended", [&] { g->getPrimLengthArray()->append(3); }},
+        {"setPrimLengthArray", [&] { g->setPrimLengthArray(nullptr); }},
+        {"setVertexArray", [&] { g->setVertexArray(makeStrips()->getVertexArray()); }},
+        {"the fields copied from another", [&] { g->copy(makeStrips()); }},
+    };
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
+        auto* cache = new CountedCache;
+        g->setCache(std::unique_ptr<oxGeometryCache>(cache));
+        EXPECT_EQ(g->getCache(), cache);
+        EXPECT_EQ(g->getCache(), cache) << "looking does not change it";
+        change();
+        EXPECT_EQ(g->getCache(), nullptr);
+        EXPECT_EQ(CountedCache::alive, 0) << "a stale cache is let go";
+    }
+    // A copy starts without one; the original's stays.
+    g->setCache(std::make_unique<CountedCache>());
+    oxSmartPointer<Kel::Core::oxObject> copy = g->createCopyRef();
+    EXPECT_EQ(static_cast<oxGeometryAttr*>(copy.get())->getCache(), nullptr);
+    EXPECT_NE(g->getCache(), nullptr);
+    g = nullptr;
+    EXPECT_EQ(CountedCache::alive, 0) << "and goes with its attribute";
+
+    // The second generation: a component added or replaced counts as a change.
+    oxSmartPointer<oxGeometryAttr2> g2 = oxGeometryAttr2::_instantiateRef();
+    g2->configureVertexArray(3)->addVertexData(OX_GFX_COMPONENT_POSITION, 0, OX_GFX_SCALAR_FLOAT, 3);
+    g2->setCache(std::make_unique<CountedCache>());
+    ASSERT_NE(g2->getCache(), nullptr);
+    g2->getVertexArray()->addVertexData(OX_GFX_COMPONENT_POSITION, 0, OX_GFX_SCALAR_FLOAT, 3);
+    EXPECT_EQ(g2->getCache(), nullptr);
+    g2->setCache(std::make_unique<CountedCache>());
+    g2->setVertexArray(nullptr);
+    EXPECT_EQ(g2->getCache(), nullptr);
+    EXPECT_EQ(CountedCache::alive, 0);
 }
 
 TEST(oxGeometryAttr2, DrawsSeparateComponents)
