@@ -269,9 +269,10 @@ public:
 
     bool write(oxObject* root);
     // After write(): the file, in the order of these parts.
-    std::array<std::span<const uint8_t>, 4> parts() const
+    std::array<std::span<const uint8_t>, 6> parts() const
     {
-        return {_header.bytes(), _stringTable.bytes(), _tables.bytes(), _records.bytes()};
+        return {_header.bytes(), _stringTable.bytes(), _tables.bytes(), _objectClasses.bytes(), _root.bytes(),
+                _records.bytes()};
     }
     const std::string& getError() const { return _error; }
 
@@ -331,8 +332,9 @@ private:
     oxReferenceGraph _graph;
     ByteBuffer _header;      // magic number, version and string count
     ByteBuffer _stringTable;
-    ByteBuffer _tables;      // the class table, the object table and the root
-    ByteBuffer _objectClasses;
+    ByteBuffer _tables;      // the class table and the object count
+    ByteBuffer _objectClasses; // the object table, which follows
+    ByteBuffer _root;
     ByteBuffer _records;
 
     const oxObject* _current = nullptr;
@@ -632,8 +634,7 @@ void Writer::writeTables()
         }
     }
     _tables.put32(uint32_t(_objects.size()));
-    _tables.put(_objectClasses.bytes().data(), _objectClasses.size());
-    _tables.put32(1);
+    _root.put32(1);
     _header.put(oxOXBFile::kMagic, sizeof oxOXBFile::kMagic);
     _header.put32(oxOXBFile::kVersion);
     _header.put32(_stringCount);
@@ -667,13 +668,16 @@ oxResult oxOXBWriter::writeMemory(oxObject* root, std::vector<uint8_t>& out)
         size_t size = 0;
         for (std::span<const uint8_t> part : parts)
             size += part.size();
-        out.resize(size);
-        uint8_t* to = out.data();
+        // Appended rather than resized and copied over: new memory is then written once,
+        // not zeroed first. `out` is left as it was when the memory cannot be had.
+        std::vector<uint8_t> fresh;
+        std::vector<uint8_t>& into = out.capacity() < size ? fresh : out;
+        into.reserve(size);
+        into.clear();
         for (std::span<const uint8_t> part : parts)
-            if (!part.empty()) {
-                std::memcpy(to, part.data(), part.size());
-                to += part.size();
-            }
+            into.insert(into.end(), part.begin(), part.end());
+        if (&into == &fresh)
+            out.swap(fresh);
         return true;
     });
     return written ? kSuccess : kFailure;
