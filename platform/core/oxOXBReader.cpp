@@ -33,6 +33,13 @@ struct ResolvedClass {
 // One read. Pass one checks every record against the classes and the object table and
 // collects the references, so that the graph's shape is known to be sound before anything
 // is built; pass two creates the objects and fills them.
+//
+// An object that its owner creates itself (a construct-with-owner field: a group's child
+// list) is not created again: when the file names it only in that field, the owner comes
+// first and the object is of exactly the field's class, the one the owner made, inside its
+// own block, is filled from the record. Anything else (an object named twice, of a derived
+// class, of a redirected class, or met before its owner) is created on its own, and the
+// owner's own one goes when the field is set.
 class Build final : public oxContentReader {
 public:
     // `keepEveryObject` false: the caller wants the root alone, and the build lets go of
@@ -71,6 +78,21 @@ private:
         if (!holds && !_keepEveryObject)
             _pointedAt[to - 1] = 1;
     }
+    // Notes a reference to `to` from stored field `field` of `from`, when that field makes
+    // its object with its owner and `to` could be that object; kNotOwned otherwise.
+    void noteOwner(uint32_t to, uint32_t from, uint32_t field)
+    {
+        Owner& o = _owners[to - 1];
+        if (o.number == 0 && field != kNotOwned)
+            o = {from, field};
+        else
+            o.number = kShared;
+    }
+    // Whether a reference from stored field `i` of object `from` to `to` can be the one
+    // that lets `to` be built inside `from`.
+    bool canOwn(uint32_t from, const ResolvedClass& rc, uint32_t i, uint32_t to) const;
+    // The member that object `number`'s owner made for it, or null.
+    oxObject* ownedMember(uint32_t number) const;
     // Asks for the object that the open array names `ahead` values after the cursor.
     void prefetchElement(uint64_t ahead) const;
     // Takes n values of the open array, which must hold what the container reads.
@@ -87,6 +109,15 @@ private:
     // object table, whose entries are six times as wide.
     std::vector<uint8_t> _isDescription;
     std::vector<oxMetaObject*> _described;        // per object: the class a description names
+    // Per object, who refers to it: none yet, one owner through one of its stored fields, or
+    // more than that (kShared, also for any reference that cannot own it).
+    struct Owner {
+        uint32_t number = 0;
+        uint32_t field = 0;
+    };
+    static constexpr uint32_t kShared = ~0u;
+    static constexpr uint32_t kNotOwned = ~0u;
+    std::vector<Owner> _owners;
     std::vector<oxSmartPointer<oxObject>> _objects;
     std::vector<oxSmartPointer<oxObject>> _carriers;
     std::vector<oxStringRef> _strings; // by string number; 0 is the null string
@@ -193,6 +224,7 @@ bool Build::check()
     if (!_keepEveryObject)
         _pointedAt.resize(count);
     _described.resize(count);
+    _owners.resize(count);
     for (uint32_t n = 1; n <= count; ++n) {
         uint32_t index = _file.getObject(n).classIndex;
         if (!_classes[index].resolved && !resolveClass(index))
@@ -262,11 +294,33 @@ bool Build::checkRecord(uint32_t number)
                                   "a %s",
                                   f->getName(), number, className(number), target, className(target),
                                   wanted->getName());
-            if (!_isDescription[target - 1])
+            if (!_isDescription[target - 1]) {
                 addReference(number, target, stored.kind != oxFieldKind::RawRef);
+                noteOwner(target, number, canOwn(number, rc, i, target) ? i : kNotOwned);
+            }
         }
     }
     return checkContents(in, number);
+}
+
+bool Build::canOwn(uint32_t from, const ResolvedClass& rc, uint32_t i, uint32_t to) const
+{
+    const oxMetaField* f = rc.fields[i];
+    const ResolvedClass& target = _classes[_file.getObject(to).classIndex];
+    return f->isConstructWithOwner() && f->getKind() == oxFieldKind::ObjectRef && from < to &&
+           to != _file.getRoot() && !rc.carrier && !target.carrier && target.concrete == f->getReferencedClass();
+}
+
+oxObject* Build::ownedMember(uint32_t number) const
+{
+    const Owner& o = _owners[number - 1];
+    if (o.number == 0 || o.number == kShared)
+        return nullptr;
+    oxObject* owner = _objects[o.number - 1].get();
+    const oxMetaField* f = _classes[_file.getObject(o.number).classIndex].fields[o.field];
+    oxObject* member = owner ? f->getObject(owner) : nullptr;
+    // The owner's class decides what it makes (its class may even make none).
+    return member && member->getMetaObject() == _finalClass[number - 1] ? member : nullptr;
 }
 
 bool Build::checkContents(oxOXBCursor& in, uint32_t number)
@@ -289,8 +343,10 @@ bool Build::checkContents(oxOXBCursor& in, uint32_t number)
                     return false;
             } else if (!in.readReference(target))
                 return false;
-            else if (target && !_isDescription[target - 1])
+            else if (target && !_isDescription[target - 1]) {
                 addReference(number, target, kind != oxFieldKind::RawRef);
+                noteOwner(target, number, kNotOwned);
+            }
         }
     }
     return true;
@@ -316,6 +372,10 @@ bool Build::build(std::vector<oxSmartPointer<oxObject>>& objects)
         const ResolvedClass& rc = _classes[_file.getObject(n).classIndex];
         if (rc.isDescription) {
             _objects[n - 1] = _described[n - 1];
+            continue;
+        }
+        if (oxObject* member = ownedMember(n)) {
+            _objects[n - 1] = member;
             continue;
         }
         _objects[n - 1] = rc.concrete->createInstance(_pool, true);

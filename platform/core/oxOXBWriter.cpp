@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <span>
 #include <stdexcept>
@@ -31,24 +32,24 @@ struct TextHash {
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
 };
 
-// Addresses to numbers, by open addressing in one array: the classes of a write, which are
-// looked up once per object.
+// Addresses to numbers (never 0), by open addressing in one array: the classes of a write,
+// which are looked up once per object, and the few objects the blocks below cannot place.
 class AddressNumbers {
 public:
-    // The number stored for `key`; when there is none, `next` is stored and `added` set.
-    uint32_t findOrAdd(const void* key, uint32_t next, bool& added)
+    // The number stored for `key`. When there is none: 0 if `next` is 0, otherwise `next`,
+    // which is stored.
+    uint32_t findOrAdd(const void* key, uint32_t next)
     {
+        if (!_slots.empty())
+            for (size_t i = home(key); _slots[i].key; i = (i + 1) & (_slots.size() - 1))
+                if (_slots[i].key == key)
+                    return _slots[i].value;
+        if (!next)
+            return 0;
         if (2 * (_count + 1) > _slots.size())
             grow();
-        size_t i = home(key);
-        while (_slots[i].key && _slots[i].key != key)
-            i = (i + 1) & (_slots.size() - 1);
-        added = !_slots[i].key;
-        if (added) {
-            _slots[i] = {key, next};
-            ++_count;
-        }
-        return _slots[i].value;
+        place(key, next);
+        return next;
     }
 
 private:
@@ -60,6 +61,14 @@ private:
     {
         return size_t((uint64_t(uintptr_t(key)) * 0x9e3779b97f4a7c15ull) >> _shift);
     }
+    void place(const void* key, uint32_t value)
+    {
+        size_t i = home(key);
+        while (_slots[i].key)
+            i = (i + 1) & (_slots.size() - 1);
+        _slots[i] = {key, value};
+        ++_count;
+    }
     void grow()
     {
         std::vector<Slot> old;
@@ -67,10 +76,9 @@ private:
         _slots.assign(old.empty() ? 64 : 2 * old.size(), Slot{nullptr, 0});
         _shift = 64 - std::countr_zero(_slots.size());
         _count = 0;
-        bool added = false;
         for (const Slot& slot : old)
             if (slot.key)
-                findOrAdd(slot.key, slot.value, added);
+                place(slot.key, slot.value);
     }
 
     std::vector<Slot> _slots;
@@ -80,78 +88,124 @@ private:
 
 // Object addresses to numbers. The objects of a scene are mostly met in about the order in
 // which they were allocated, so the numbers are kept in blocks that mirror memory: one block
-// per kPage bytes of address space that holds objects, one slot per kGranule bytes of it.
-// Two objects never share a slot, as objects do not overlap and each takes at least
-// kGranule bytes. Objects met one after the other then find their numbers side by side,
-// where a hash of each address sent every lookup to a random place in a table larger than
-// the caches: at 300,000 nodes that was a quarter of the writer's time.
+// per 4 KB page that holds objects, one slot per 64 bytes of the page. Objects met one after
+// the other then find their numbers side by side, where a hash of each address sent every
+// lookup to a random place in a table larger than the caches.
+//
+// A slot says which 8-byte position of its 64 bytes its object starts at, so that nothing
+// else is loaded to tell a neighbour from the object sought unless they start at the same
+// position. An object and the members kept in its block may start within the same 64 bytes
+// (a group and its child list do): the later one takes one of the next few slots of the page,
+// checked against the numbered objects; when those are taken too, a hash table keeps it.
+// One slot per 16 bytes, which never needed either, made the blocks a quarter of the memory
+// the objects span: 27 MB at 300,000 nodes, fresh from the system and faulted in again on
+// every write.
 class ObjectNumbers {
 public:
-    // The number stored for `object`, 0 until one is.
-    uint32_t& at(const oxObject* object)
+    // `objects`: object n is objects[n - 1], for telling objects in neighbouring slots apart.
+    explicit ObjectNumbers(const std::vector<oxObject*>& objects) : _objects(objects) {}
+    ObjectNumbers(const ObjectNumbers&) = delete;
+    ObjectNumbers& operator=(const ObjectNumbers&) = delete;
+
+    // The number stored for `object`. When there is none: 0 if `next` is 0, otherwise
+    // `next`, which is stored; objects[next - 1] must be `object` before the next call.
+    uint32_t findOrAdd(const oxObject* object, uint32_t next)
     {
-        uintptr_t address = uintptr_t(object);
-        uintptr_t page = address >> kPageShift;
-        // A write reads the objects of one record while it names those of the next ones:
-        // a few pages are in use at a time, and they are found here without the table.
-        Recent& recent = _recent[page & (kRecentPages - 1)];
-        if (recent.page != page) {
-            recent.block = blockOf(page);
-            recent.page = page;
+        const uintptr_t address = uintptr_t(object);
+        const uint32_t position = uint32_t(address >> 3) & kPositionMask;
+        uint32_t* block = blockOf(address >> kPageShift);
+        const size_t home = (address >> kGranuleShift) & (kSlotsPerPage - 1);
+        const size_t last = std::min(home + kProbes, kSlotsPerPage);
+        for (size_t i = home; i < last; ++i) {
+            const uint32_t slot = block[i];
+            if (!slot) {
+                if (next)
+                    block[i] = next << kPositionBits | position;
+                return next;
+            }
+            if ((slot & kPositionMask) == position && _objects[(slot >> kPositionBits) - 1] == object)
+                return slot >> kPositionBits;
         }
-        return _numbers[recent.block + ((address >> kGranuleShift) & (kSlotsPerPage - 1))];
+        return _overflow.findOrAdd(object, next);
     }
 
+    static constexpr uint32_t kMaxNumber = std::numeric_limits<uint32_t>::max() >> 3;
+
 private:
-    static constexpr int kGranuleShift = std::bit_width(sizeof(oxObject)) - 1;
+    static constexpr int kGranuleShift = 6;
+    static constexpr int kPositionBits = kGranuleShift - 3;
+    static constexpr uint32_t kPositionMask = (1u << kPositionBits) - 1;
     static constexpr int kPageShift = 12;
     static constexpr size_t kSlotsPerPage = size_t(1) << (kPageShift - kGranuleShift);
-    static_assert(kGranuleShift >= 3 && kGranuleShift < kPageShift);
+    static constexpr size_t kProbes = 4;
+    static_assert(kMaxNumber << kPositionBits >> kPositionBits == kMaxNumber);
+    // Blocks come from chunks that are never moved: growing one array of blocks copied and
+    // touched it twice over.
+    static constexpr size_t kBlocksPerChunk = 256;
 
-    struct Slot {
+    struct Page {
         uintptr_t page;
-        size_t block; // first slot of the page's block in _numbers, plus one; 0: empty
+        uint32_t* block; // null: the entry is empty
     };
 
     size_t home(uintptr_t page) const { return size_t((uint64_t(page) * 0x9e3779b97f4a7c15ull) >> (64 - _bits)); }
 
-    size_t blockOf(uintptr_t page)
+    uint32_t* blockOf(uintptr_t page)
+    {
+        // A write reads the objects of one record while it names those of the next ones:
+        // a few pages are in use at a time, and they are found here without the table.
+        Recent& recent = _recent[page & (kRecentPages - 1)];
+        if (recent.page != page) {
+            recent.block = findBlock(page);
+            recent.page = page;
+        }
+        return recent.block;
+    }
+
+    uint32_t* findBlock(uintptr_t page)
     {
         if (2 * (_pageCount + 1) > _pages.size())
             growPages();
         size_t i = home(page);
         for (; _pages[i].block; i = (i + 1) & (_pages.size() - 1))
             if (_pages[i].page == page)
-                return _pages[i].block - 1;
-        _pages[i] = {page, _numbers.size() + 1};
+                return _pages[i].block;
+        if (_chunkUsed == kBlocksPerChunk || _chunks.empty()) {
+            _chunks.push_back(std::make_unique<uint32_t[]>(kBlocksPerChunk * kSlotsPerPage));
+            _chunkUsed = 0;
+        }
+        uint32_t* block = _chunks.back().get() + _chunkUsed++ * kSlotsPerPage;
+        _pages[i] = {page, block};
         ++_pageCount;
-        _numbers.resize(_numbers.size() + kSlotsPerPage, 0);
-        return _pages[i].block - 1;
+        return block;
     }
 
     void growPages()
     {
-        std::vector<Slot> old;
+        std::vector<Page> old;
         old.swap(_pages);
-        _pages.assign(old.empty() ? 256 : 2 * old.size(), Slot{0, 0});
+        _pages.assign(old.empty() ? 256 : 2 * old.size(), Page{0, nullptr});
         _bits = std::countr_zero(_pages.size());
-        for (const Slot& slot : old)
-            if (slot.block) {
-                size_t i = home(slot.page);
+        for (const Page& p : old)
+            if (p.block) {
+                size_t i = home(p.page);
                 while (_pages[i].block)
                     i = (i + 1) & (_pages.size() - 1);
-                _pages[i] = slot;
+                _pages[i] = p;
             }
     }
 
-    std::vector<Slot> _pages;
+    const std::vector<oxObject*>& _objects;
+    std::vector<Page> _pages;
     size_t _pageCount = 0;
     int _bits = 0;
-    std::vector<uint32_t> _numbers;
+    std::vector<std::unique_ptr<uint32_t[]>> _chunks;
+    size_t _chunkUsed = 0;
+    AddressNumbers _overflow; // objects whose slots were all taken
     static constexpr size_t kRecentPages = 16;
     struct Recent {
         uintptr_t page = ~uintptr_t(0);
-        size_t block = 0;
+        uint32_t* block = nullptr;
     } _recent[kRecentPages];
 };
 
@@ -215,9 +269,10 @@ public:
 
     bool write(oxObject* root);
     // After write(): the file, in the order of these parts.
-    std::array<std::span<const uint8_t>, 4> parts() const
+    std::array<std::span<const uint8_t>, 6> parts() const
     {
-        return {_header.bytes(), _stringTable.bytes(), _tables.bytes(), _records.bytes()};
+        return {_header.bytes(), _stringTable.bytes(), _tables.bytes(), _objectClasses.bytes(), _root.bytes(),
+                _records.bytes()};
     }
     const std::string& getError() const { return _error; }
 
@@ -266,7 +321,7 @@ private:
     uint32_t _pass;
     const oxMetaObject* _classDescriptions = oxMetaObject::getClassTypeSafe();
     std::vector<oxObject*> _objects;
-    ObjectNumbers _numbers;
+    ObjectNumbers _numbers{_objects};
     std::vector<StoredClass> _classes;
     AddressNumbers _classNumbers;
     std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>> _textNumbers;
@@ -277,8 +332,9 @@ private:
     oxReferenceGraph _graph;
     ByteBuffer _header;      // magic number, version and string count
     ByteBuffer _stringTable;
-    ByteBuffer _tables;      // the class table, the object table and the root
-    ByteBuffer _objectClasses;
+    ByteBuffer _tables;      // the class table and the object count
+    ByteBuffer _objectClasses; // the object table, which follows
+    ByteBuffer _root;
     ByteBuffer _records;
 
     const oxObject* _current = nullptr;
@@ -289,7 +345,7 @@ private:
     std::string _error;
 };
 
-constexpr size_t kMaxObjects = std::numeric_limits<uint32_t>::max() / 8;
+constexpr size_t kMaxObjects = ObjectNumbers::kMaxNumber;
 constexpr size_t kPrefetchAhead = 8;
 
 bool Writer::failf(const char* format, ...)
@@ -312,15 +368,12 @@ uint32_t Writer::numberOf(const oxObject* object)
 {
     if (!object)
         return 0;
-    uint32_t& n = _numbers.at(object);
-    if (!n) {
-        if (_objects.size() == kMaxObjects) {
-            failf("too many objects for one file");
-            return 0;
-        }
+    const uint32_t next = _objects.size() < kMaxObjects ? uint32_t(_objects.size()) + 1 : 0;
+    const uint32_t n = _numbers.findOrAdd(object, next);
+    if (!n)
+        failf("too many objects for one file");
+    else if (n == next)
         _objects.push_back(const_cast<oxObject*>(object));
-        n = uint32_t(_objects.size());
-    }
     return n;
 }
 
@@ -334,10 +387,11 @@ uint32_t Writer::reference(const oxObject* target, bool holds)
 
 uint32_t Writer::classIndex(const oxMetaObject* meta)
 {
-    bool added = false;
-    uint32_t index = _classNumbers.findOrAdd(meta, uint32_t(_classes.size()), added);
-    if (!added)
-        return index;
+    // Stored plus one: numbers are never 0.
+    const uint32_t next = uint32_t(_classes.size()) + 1;
+    if (uint32_t found = _classNumbers.findOrAdd(meta, next); found != next)
+        return found - 1;
+    const uint32_t index = next - 1;
     StoredClass stored{meta, meta == _classDescriptions, meta->canInstantiate(), {}};
     if (!stored.isDescription)
         for (int i = 0; i < meta->getMetaFieldCount(); ++i)
@@ -580,8 +634,7 @@ void Writer::writeTables()
         }
     }
     _tables.put32(uint32_t(_objects.size()));
-    _tables.put(_objectClasses.bytes().data(), _objectClasses.size());
-    _tables.put32(1);
+    _root.put32(1);
     _header.put(oxOXBFile::kMagic, sizeof oxOXBFile::kMagic);
     _header.put32(oxOXBFile::kVersion);
     _header.put32(_stringCount);
@@ -615,13 +668,16 @@ oxResult oxOXBWriter::writeMemory(oxObject* root, std::vector<uint8_t>& out)
         size_t size = 0;
         for (std::span<const uint8_t> part : parts)
             size += part.size();
-        out.resize(size);
-        uint8_t* to = out.data();
+        // Appended rather than resized and copied over: new memory is then written once,
+        // not zeroed first. `out` is left as it was when the memory cannot be had.
+        std::vector<uint8_t> fresh;
+        std::vector<uint8_t>& into = out.capacity() < size ? fresh : out;
+        into.reserve(size);
+        into.clear();
         for (std::span<const uint8_t> part : parts)
-            if (!part.empty()) {
-                std::memcpy(to, part.data(), part.size());
-                to += part.size();
-            }
+            into.insert(into.end(), part.begin(), part.end());
+        if (&into == &fresh)
+            out.swap(fresh);
         return true;
     });
     return written ? kSuccess : kFailure;

@@ -2,6 +2,7 @@
 // cycle search starts only where a cycle could close, and must still find every one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -53,7 +54,9 @@ TEST(ReferenceGraph, FindsEveryHoldingCycleAndNamesANodeOnIt)
     int withCycle = 0;
     for (int round = 0; round < 400; ++round) {
         uint32_t n = 2 + random() % 40;
-        oxReferenceGraph graph;
+        // The same references in the order drawn and grouped by source, as a writer meets
+        // them: the graph keeps the second form as it comes and must answer alike.
+        oxReferenceGraph graph, grouped;
         std::vector<Edge> edges;
         std::vector<bool> ignored(n, false);
         // Mostly forward edges, as breadth-first numbering gives, some back to shared
@@ -67,23 +70,39 @@ TEST(ReferenceGraph, FindsEveryHoldingCycleAndNamesANodeOnIt)
             edges.push_back(e);
             graph.add(e.from, e.to, e.holds);
         }
+        std::vector<Edge> bySource = edges;
+        std::stable_sort(bySource.begin(), bySource.end(), [](const Edge& a, const Edge& b) { return a.from < b.from; });
+        for (const Edge& e : bySource)
+            grouped.add(e.from, e.to, e.holds);
         if (random() % 3 == 0) {
             uint32_t k = random() % n;
             ignored[k] = true;
             graph.ignore(k);
+            grouped.ignore(k);
         }
         graph.setNodeCount(n);
+        grouped.setNodeCount(n);
 
         std::vector<bool> on = nodesOnCycles(n, edges, ignored);
         bool any = false;
         for (bool b : on)
             any = any || b;
-        uint32_t node = ~0u;
-        ASSERT_EQ(graph.findHoldingCycle(node), any) << "round " << round;
-        if (any) {
-            ++withCycle;
-            ASSERT_LT(node, n);
-            EXPECT_TRUE(on[node]) << "round " << round << ": node " << node << " is not on a cycle";
+        for (const oxReferenceGraph* g : {&graph, &grouped}) {
+            uint32_t node = ~0u;
+            ASSERT_EQ(g->findHoldingCycle(node), any) << "round " << round << (g == &grouped ? ", grouped" : "");
+            if (any) {
+                ASSERT_LT(node, n);
+                EXPECT_TRUE(on[node]) << "round " << round << ": node " << node << " is not on a cycle";
+            }
+        }
+        withCycle += any;
+        uint32_t from = 0, to = 0, groupedFrom = 0, groupedTo = 0;
+        const bool unheld = graph.findUnheldTarget(0, from, to);
+        ASSERT_EQ(grouped.findUnheldTarget(0, groupedFrom, groupedTo), unheld) << "round " << round;
+        if (unheld) {
+            EXPECT_TRUE(std::any_of(edges.begin(), edges.end(), [&](const Edge& e) {
+                return !e.holds && e.from == groupedFrom && e.to == groupedTo;
+            })) << "round " << round << ": the grouped graph names a reference that is not a plain one";
         }
     }
     EXPECT_GT(withCycle, 50);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <set>
 #include <string>
 #include <unistd.h>
 
@@ -119,6 +120,45 @@ TEST_F(OXBGraph, ManyObjectsKeepTheirNamesTheirSharesAndTheirOrder)
     EXPECT_EQ(reader.getObjectCount(), nodes + groups.size() + boxes.size());
     ASSERT_EQ(oxOXBWriter::writeMemory(read, again), kSuccess);
     EXPECT_EQ(again, bytes) << "the read graph is stored as the original was";
+}
+
+// The smallest object there is: a batch packs them 16 bytes apart.
+class PackedSpeck : public oxObject {
+    OX_CLASS(PackedSpeck, oxObject)
+protected:
+    PackedSpeck() = default;
+};
+
+TEST_F(OXBGraph, ObjectsPackedTightlyAreNumberedOnceEach)
+{
+    // More objects to a stretch of memory than the writer's numbering keeps side by side:
+    // the rest are kept elsewhere, and every one must be told from its neighbours and found
+    // again when it is named a second time.
+    constexpr int kCount = 4000;
+    std::vector<oxObject*> made(kCount);
+    ASSERT_EQ(PackedSpeck::getClassTypeSafe()->createInstances(nullptr, kCount, made.data()), kCount);
+    ASSERT_EQ(reinterpret_cast<char*>(made[1]) - reinterpret_cast<char*>(made[0]), 16);
+    oxSmartPointer<oxObjectList> list = oxObjectList::_instantiateRef();
+    for (oxObject* o : made)
+        list->appendObject(o);
+    // Each once more, in another order (7 and 4000 have no common factor).
+    for (int i = 0; i < kCount; ++i)
+        list->appendObject(made[size_t(i * 7 % kCount)]);
+
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(oxOXBWriter::writeMemory(list, bytes), kSuccess);
+    oxOXBReader reader;
+    ASSERT_EQ(reader.read(bytes.data(), bytes.size(), "packed.oxb"), kSuccess);
+    EXPECT_EQ(reader.getObjectCount(), uint32_t(kCount) + 1);
+    auto* back = oxObjectList::dynamicCast(reader.getRoot());
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->getCount(), 2 * kCount);
+    std::set<oxObject*> distinct;
+    for (int i = 0; i < kCount; ++i)
+        distinct.insert(back->getObject(i));
+    EXPECT_EQ(distinct.size(), size_t(kCount));
+    for (int i = 0; i < kCount; ++i)
+        ASSERT_EQ(back->getObject(kCount + i), back->getObject(i * 7 % kCount)) << "entry " << kCount + i;
 }
 
 TEST_F(OXBGraph, SharedObjectsAreStoredOnceAndStayShared)
