@@ -131,7 +131,7 @@ OX_TRAVERSAL_RETURN oxIntersectTransform(oxTraversal* t, oxObject* object)
     if (!selected(t, node, r))
         return r;
     oxIntersectTraversal* it = isect(t);
-    node->update(t->getTimeAsLong());
+    node->update(it->getWalkTime());
     it->pushNode(node);
     // The bound is in the parent's space: tested before the matrix applies.
     r = it->intersect(node);
@@ -632,7 +632,12 @@ void oxIntersectTraversal::apply(oxNode* root)
         oxReportWarning("intersection refused: %s", problem);
         return;
     }
+    // One time for the whole walk: every transform moves to the same moment, and the clock
+    // is read once, not per transform.
+    _walkTime = getTimeAsLong();
+    _walkTimeSet = true;
     oxTraversal::apply(root);
+    _walkTimeSet = false;
 }
 
 // ---- picking -----------------------------------------------------------------------------

@@ -86,6 +86,10 @@ public:
     // function, and volume tests without a probe volume.
     void apply(oxNode* root) override;
 
+    // The time transforms are updated to: read once per apply(), or now for a walk started
+    // by hand.
+    int64_t getWalkTime() const { return _walkTimeSet ? _walkTime : getTimeAsLong(); }
+
     // The tests of one node against the probe (its bound, then its triangles).
     OX_TRAVERSAL_RETURN intersect(oxNode* node);
     // The next triangle of a geometry attribute that `ray` (in the attribute's space) hits
@@ -131,6 +135,8 @@ protected:
     oxIntersectHitFunction _hitProc = nullptr;
     oxSmartPointer<oxVolumeList> _volumes;
     oxSmartPointer<oxRay> _ray;
+    int64_t _walkTime = 0;
+    bool _walkTimeSet = false;
 };
 
 // One triangle a pick found, kept after the walk.
