@@ -193,13 +193,6 @@ bool oxTriangleBVH::build(const void* positions, size_t stride, int vertexCount,
     return true;
 }
 
-oxVec3f oxTriangleBVH::vertex(int32_t i) const
-{
-    float p[3];
-    std::memcpy(p, _positions + size_t(i) * _stride, sizeof p);
-    return {p[0], p[1], p[2]};
-}
-
 void oxTriangleBVH::clear()
 {
     _nodes = {};

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/math/oxIntersect.h"
@@ -60,7 +61,12 @@ private:
         int32_t count;
     };
     friend struct oxTriangleBVHBuilder;
-    oxVec3f vertex(int32_t i) const;
+    oxVec3f vertex(int32_t i) const
+    {
+        float p[3];
+        std::memcpy(p, _positions + size_t(i) * _stride, sizeof p);
+        return {p[0], p[1], p[2]};
+    }
 
     std::vector<Node> _nodes;
     std::vector<Triangle> _triangles;
