@@ -515,14 +515,6 @@ void oxIntersectTraversal::_registerClass(oxTraversalFunctionList* list, oxMetaO
         _setFunction(list, meta, fn);
 }
 
-void oxIntersectTraversal::_registerDependencies()
-{
-    // The volume classes of bounds, so that a new traversal has scratch copies of them.
-    oxAABox::arkRegister();
-    oxSphere::arkRegister();
-    oxCapsule::arkRegister();
-}
-
 // ---- the traversal object ------------------------------------------------------------
 
 // The probe and mode are settings and are stored; stacks and scratch are the walk's own.
@@ -566,13 +558,9 @@ void oxIntersectTraversal::postFileRead()
 
 void oxIntersectTraversal::makeScratchVolumes()
 {
+    // Filled as bounds of each class turn up: a walk meets one or two volume classes, and a
+    // search of the registry for all of them would cost a pick more than its walk.
     _volumes = oxVolumeList::_instantiateFromPool(getMemoryPool());
-    const oxMetaObject* volume = oxVolume::getClassTypeSafe();
-    for (int i = 0; i < oxMetaObject::getRegisteredCount(); ++i) {
-        oxMetaObject* meta = oxMetaObject::getRegistered(i);
-        if (meta->isDerivedFrom(volume) && meta->canInstantiate())
-            _volumes->append(static_cast<oxVolume*>(meta->createInstance(getMemoryPool())));
-    }
 }
 
 oxVolume* oxIntersectTraversal::findScratchVolume(oxMetaObject* cls)

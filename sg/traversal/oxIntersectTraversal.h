@@ -58,7 +58,6 @@ public:
             HIT_NORMAL = 16, END_BIT = 16)
 
     static void _registerClass(oxTraversalFunctionList* list, oxMetaObject* meta);
-    static void _registerDependencies();
 
     void setProbe(oxProbe* probe) { _probe = probe; }
     oxProbe* getProbe() const { return _probe; }
@@ -118,10 +117,9 @@ public:
 protected:
     oxIntersectTraversal() = default;
     static void arkRegisterInitialize(oxFields<oxIntersectTraversal>& f);
-    // A fresh scratch volume for every registered volume class.
+    // A fresh list of scratch volumes, one per volume class met.
     void makeScratchVolumes();
-    // The scratch volume of a class, made on first need for classes registered after the
-    // traversal was set up; null when the class cannot be made.
+    // The scratch volume of a class, made on first need; null when the class cannot be made.
     oxVolume* findScratchVolume(oxMetaObject* cls);
     // A scratch copy of the bound, to be moved into probe space.
     oxVolume* scratchVolume(const oxVolume* bound);
