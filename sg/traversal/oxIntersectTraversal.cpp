@@ -6,9 +6,8 @@
 #include <new>
 #include <vector>
 
-#include "platform/math/oxTriangleBVH.h"
-
 #include "platform/attrs/oxGeometryAttr2.h"
+#include "platform/math/oxTriangleBVH.h"
 #include "sg/nodes/oxGeometry.h"
 #include "sg/nodes/oxTransform.h"
 
