@@ -45,6 +45,18 @@ void oxVertexArrayBase::arkRegisterInitialize(oxFields<oxVertexArrayBase>& f)
     f.add(OX_FIELD(usageFlags));
 }
 
+void oxVertexArrayBase::userCopyShallow(const Core::oxObject* source)
+{
+    Core::oxObject::userCopyShallow(source);
+    touch();
+}
+
+void oxVertexArrayBase::userCopyDeep(const Core::oxObject* source)
+{
+    Core::oxObject::userCopyDeep(source);
+    touch();
+}
+
 bool oxVertexArrayBase::extendBox(oxBox3f& box) const
 {
     oxVertexStream s = getStream(OX_GFX_COMPONENT_POSITION);

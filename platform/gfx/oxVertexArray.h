@@ -58,6 +58,10 @@ public:
     // directions; directions are renormalised. False for a singular matrix (nothing changes).
     bool transform(const oxMatrix44f& m);
 
+    // Fields copied over these vertices change them as any write does.
+    void userCopyShallow(const Core::oxObject* source) override;
+    void userCopyDeep(const Core::oxObject* source) override;
+
 protected:
     oxVertexArrayBase() = default;
     static void arkRegisterInitialize(oxFields<oxVertexArrayBase>& f);

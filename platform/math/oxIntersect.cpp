@@ -8,12 +8,7 @@ namespace Kel::Math {
 bool oxIntersectRayTriangle(const oxVec3f& origin, const oxVec3f& dir, const oxVec3f& v0, const oxVec3f& v1,
                             const oxVec3f& v2, ISET_SIDES side, float* t, float* u, float* v)
 {
-    return oxIntersectRayTriangleEdges(origin, dir, v0, v1 - v0, v2 - v0, side, t, u, v);
-}
-
-bool oxIntersectRayTriangleEdges(const oxVec3f& origin, const oxVec3f& dir, const oxVec3f& v0, const oxVec3f& e1,
-                                 const oxVec3f& e2, ISET_SIDES side, float* t, float* u, float* v)
-{
+    const oxVec3f e1 = v1 - v0, e2 = v2 - v0;
     const oxVec3f p = dir.cross(e2);
     // det = -dir·(e1 × e2): positive when the ray meets the counter-clockwise side.
     const float det = e1.dot(p);

@@ -15,10 +15,6 @@ enum ISET_SIDES { ISET_FRONT = 1, ISET_BACK = 2, ISET_BOTH = 3 };
 // radians of the triangle's plane, and a degenerate triangle, never hit.
 bool oxIntersectRayTriangle(const oxVec3f& origin, const oxVec3f& dir, const oxVec3f& v0, const oxVec3f& v1,
                             const oxVec3f& v2, ISET_SIDES side, float* t, float* u, float* v);
-// The same test on a triangle given as v0 and its edges e1 = v1 - v0, e2 = v2 - v0, for
-// callers that keep triangles that way: the answer is bit for bit the one above.
-bool oxIntersectRayTriangleEdges(const oxVec3f& origin, const oxVec3f& dir, const oxVec3f& v0, const oxVec3f& e1,
-                                 const oxVec3f& e2, ISET_SIDES side, float* t, float* u, float* v);
 
 // Slab test against a closed box. On a hit fills the parameters where the ray enters and
 // leaves the box, tNear = 0 when the origin is inside; either output may be null. The empty

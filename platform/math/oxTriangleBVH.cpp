@@ -1,7 +1,9 @@
 #include "platform/math/oxTriangleBVH.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -33,10 +35,15 @@ float halfArea(const oxBox3f& b)
 } // namespace
 
 struct oxTriangleBVHBuilder {
+    // What a split reads of a triangle, moved along with it: every level then reads its
+    // triangles from consecutive memory instead of gathering them through an index.
+    struct Item {
+        oxBox3f box;
+        int32_t triangle;
+        oxVec3f centre() const { return (box.min + box.max) * 0.5f; }
+    };
     oxTriangleBVH& tree;
-    std::vector<oxBox3f> boxes;
-    std::vector<oxVec3f> centres;
-    std::vector<int32_t> order;
+    std::vector<Item> items;
 
     void setBounds(int node, const oxBox3f& b)
     {
@@ -53,13 +60,10 @@ struct oxTriangleBVHBuilder {
         }
     }
 
-    void split(int node, int begin, int end, int depth)
+    // The boxes around the triangles and around their centres come from the parent, which
+    // had them from its bins: a level costs one pass over its triangles, not two.
+    void split(int node, int begin, int end, int depth, const oxBox3f& bounds, const oxBox3f& centreBounds)
     {
-        oxBox3f bounds, centreBounds;
-        for (int i = begin; i < end; ++i) {
-            bounds.extendBy(boxes[size_t(order[size_t(i)])]);
-            centreBounds.extendBy(centres[size_t(order[size_t(i)])]);
-        }
         setBounds(node, bounds);
         tree._depth = std::max(tree._depth, depth);
         const int n = end - begin;
@@ -73,17 +77,19 @@ struct oxTriangleBVHBuilder {
         const oxVec3f size = centreBounds.getSize();
         const int axis = size.x >= size.y && size.x >= size.z ? 0 : (size.y >= size.z ? 1 : 2);
         const float lo = centreBounds.min[axis], extent = size[axis];
-        int32_t* first = order.data() + begin;
-        int32_t* last = order.data() + end;
-        int32_t* mid = nullptr;
+        Item* first = items.data() + begin;
+        Item* last = items.data() + end;
+        Item* mid = nullptr;
+        oxBox3f childBounds[2], childCentres[2];
         if (extent > 0 && depth < kMaxSahDepth) {
             const float scale = float(kBins) / extent;
-            auto binOf = [&](int32_t t) { return std::min(kBins - 1, int((centres[size_t(t)][axis] - lo) * scale)); };
-            oxBox3f binBox[kBins];
+            auto binOf = [&](const Item& t) { return std::min(kBins - 1, int((t.centre()[axis] - lo) * scale)); };
+            oxBox3f binBox[kBins], binCentres[kBins];
             int binCount[kBins] = {};
-            for (const int32_t* t = first; t != last; ++t) {
+            for (const Item* t = first; t != last; ++t) {
                 const int b = binOf(*t);
-                binBox[b].extendBy(boxes[size_t(*t)]);
+                binBox[b].extendBy(t->box);
+                binCentres[b].extendBy(t->centre());
                 ++binCount[b];
             }
             // Cost of splitting after bin i: the two sides' areas times their counts.
@@ -110,16 +116,27 @@ struct oxTriangleBVHBuilder {
             const float parentArea = halfArea(bounds);
             if (best >= 0 && n <= kMaxSahLeaf && kTraversalCost * parentArea + bestCost >= parentArea * float(n))
                 return leaf();
-            if (best >= 0)
-                mid = std::partition(first, last, [&](int32_t t) { return binOf(t) <= best; });
+            if (best >= 0) {
+                mid = std::partition(first, last, [&](const Item& t) { return binOf(t) <= best; });
+                for (int i = 0; i < kBins; ++i) {
+                    childBounds[i > best].extendBy(binBox[i]);
+                    childCentres[i > best].extendBy(binCentres[i]);
+                }
+            }
         }
         if (!mid || mid == first || mid == last) {
             // No split the heuristic likes (or too deep): halves by centre, which always
             // makes progress, even when every centre is the same.
             mid = first + n / 2;
-            std::nth_element(first, mid, last, [&](int32_t a, int32_t b) {
-                return centres[size_t(a)][axis] < centres[size_t(b)][axis];
-            });
+            std::nth_element(first, mid, last,
+                             [&](const Item& a, const Item& b) { return a.centre()[axis] < b.centre()[axis]; });
+            for (int side = 0; side < 2; ++side) {
+                childBounds[side] = childCentres[side] = oxBox3f();
+                for (const Item* t = side ? mid : first; t != (side ? last : mid); ++t) {
+                    childBounds[side].extendBy(t->box);
+                    childCentres[side].extendBy(t->centre());
+                }
+            }
         }
         const int children = int(tree._nodes.size());
         tree._nodes.emplace_back();
@@ -127,38 +144,48 @@ struct oxTriangleBVHBuilder {
         tree._nodes[size_t(node)].first = children;
         tree._nodes[size_t(node)].count = 0;
         const int half = begin + int(mid - first);
-        split(children, begin, half, depth + 1);
-        split(children + 1, half, end, depth + 1);
+        split(children, begin, half, depth + 1, childBounds[0], childCentres[0]);
+        split(children + 1, half, end, depth + 1, childBounds[1], childCentres[1]);
     }
 };
 
-bool oxTriangleBVH::build(const oxVec3f* corners, int count)
+bool oxTriangleBVH::build(const void* positions, size_t stride, int vertexCount,
+                          const std::vector<Triangle>& triangles)
 {
     clear();
-    if (!corners || count <= 0)
-        return count == 0;
+    const size_t count = triangles.size();
+    if (count == 0)
+        return true;
+    if (!positions || vertexCount <= 0 || count > size_t(INT32_MAX))
+        return false;
+    _positions = static_cast<const unsigned char*>(positions);
+    _stride = stride;
     try {
-        oxTriangleBVHBuilder b{*this, {}, {}, {}};
-        b.boxes.resize(size_t(count));
-        b.centres.resize(size_t(count));
-        b.order.resize(size_t(count));
-        for (int i = 0; i < count; ++i) {
-            oxBox3f& box = b.boxes[size_t(i)];
-            for (int c = 0; c < 3; ++c)
-                box.extendBy(corners[3 * size_t(i) + size_t(c)]);
-            b.centres[size_t(i)] = box.getCenter();
-            b.order[size_t(i)] = i;
+        oxTriangleBVHBuilder b{*this, {}};
+        b.items.resize(count);
+        oxBox3f bounds, centreBounds;
+        for (size_t i = 0; i < count; ++i) {
+            oxTriangleBVHBuilder::Item& item = b.items[i];
+            item.triangle = int32_t(i);
+            for (int32_t v : triangles[i].v) {
+                if (v < 0 || v >= vertexCount) {
+                    clear();
+                    return false;
+                }
+                item.box.extendBy(vertex(v));
+            }
+            bounds.extendBy(item.box);
+            centreBounds.extendBy(item.centre());
         }
-        _nodes.reserve(size_t(count) / 2 + 1);
+        // Leaves average three triangles or so: about two nodes for every three triangles.
+        _nodes.reserve(count * 2 / 3 + 64);
         _nodes.emplace_back();
-        b.split(0, 0, count, 0);
-        _triangles.resize(size_t(count));
-        for (int i = 0; i < count; ++i) {
-            const int32_t t = b.order[size_t(i)];
-            const oxVec3f* c = corners + 3 * size_t(t);
-            _triangles[size_t(i)] = {c[0], c[1] - c[0], c[2] - c[0], t};
-        }
-        _nodes.shrink_to_fit();
+        b.split(0, 0, int(count), 0, bounds, centreBounds);
+        // Into leaf order: written in order, read where they are (a cycle-by-cycle
+        // permutation in place touches less memory but misses the cache twice as often).
+        _triangles.resize(count);
+        for (size_t i = 0; i < count; ++i)
+            _triangles[i] = triangles[size_t(b.items[i].triangle)];
     } catch (const std::bad_alloc&) {
         clear();
         return false;
@@ -170,6 +197,8 @@ void oxTriangleBVH::clear()
 {
     _nodes = {};
     _triangles = {};
+    _positions = nullptr;
+    _stride = 0;
     _depth = 0;
 }
 
@@ -210,10 +239,10 @@ void oxTriangleBVH::intersectRay(const oxVec3f& origin, const oxVec3f& dir, floa
         const Node& n = _nodes[size_t(stack[--top])];
         if (n.count) {
             for (const Triangle *t = &_triangles[size_t(n.first)], *e = t + n.count; t != e; ++t) {
+                const oxVec3f a = vertex(t->v[0]), b = vertex(t->v[1]), c = vertex(t->v[2]);
                 float at;
-                if (oxIntersectRayTriangleEdges(origin, dir, t->v0, t->e1, t->e2, sides, &at, nullptr, nullptr) &&
-                    !(at > length))
-                    hits.push_back({t->index, at, t->e1.cross(t->e2).normalized()});
+                if (oxIntersectRayTriangle(origin, dir, a, b, c, sides, &at, nullptr, nullptr) && !(at > length))
+                    hits.push_back({t->key, at, (b - a).cross(c - a).normalized()});
             }
             continue;
         }

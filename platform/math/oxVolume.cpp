@@ -190,19 +190,25 @@ void oxCapsule::arkRegisterInitialize(oxFields<oxCapsule>& f)
 
 void oxCapsule::axis(oxVec3f& direction, float& length) const
 {
-    // Scaled by the largest component first, so that a segment 1e30 long does not square
-    // to infinity.
-    const oxVec3f d = _end - _start;
-    const float m = std::max({std::fabs(d.x), std::fabs(d.y), std::fabs(d.z)});
-    if (!(m > 0)) {
-        direction = oxVec3f(0, 0, 0);
-        length = 0;
-        return;
+    if (_start != _axisStart || _end != _axisEnd) {
+        // Scaled by the largest component first, so that a segment 1e30 long does not
+        // square to infinity.
+        const oxVec3f d = _end - _start;
+        const float m = std::max({std::fabs(d.x), std::fabs(d.y), std::fabs(d.z)});
+        if (m > 0) {
+            const oxVec3f v = d / m;
+            const float n = v.length();
+            _axisDirection = v / n;
+            _axisLength = m * n;
+        } else {
+            _axisDirection = oxVec3f(0, 0, 0);
+            _axisLength = 0;
+        }
+        _axisStart = _start;
+        _axisEnd = _end;
     }
-    const oxVec3f v = d / m;
-    const float n = v.length();
-    direction = v / n;
-    length = m * n;
+    direction = _axisDirection;
+    length = _axisLength;
 }
 
 oxVec3f oxCapsule::closestPoint(const oxVec3f& p) const
@@ -302,18 +308,23 @@ bool oxCapsule::intersects(const oxVolume* other) const
     oxVec3f u;
     float length;
     axis(u, length);
-    if (auto* s = oxSphere::dynamicCast(other)) {
-        const oxVec3f c = s->getCenterPoint();
-        const float r = _radius + s->getRadius();
-        return (c - closestPoint(c)).lengthSquared() <= r * r;
-    }
-    if (oxAABox::dynamicCast(other)) {
+    // The exact class first: this runs once per node of an intersection walk.
+    const Core::oxMetaObject* cls = other->getMetaObjectFast();
+    const bool box = cls == oxAABox::getClassTypeSafe() || (cls != oxSphere::getClassTypeSafe() &&
+                                                            cls != oxCapsule::getClassTypeSafe() &&
+                                                            oxAABox::dynamicCast(other));
+    if (box) {
         const oxBox3f b = other->getBox();
         const oxVec3f r(_radius, _radius, _radius);
         float tNear = 0;
         if (length == 0)
             return oxBox3f(b.min - r, b.max + r).contains(_start);
         return oxIntersectRayBox(_start, u, {b.min - r, b.max + r}, &tNear, nullptr) && tNear <= length;
+    }
+    if (auto* s = oxSphere::dynamicCast(other)) {
+        const oxVec3f c = s->getCenterPoint();
+        const float r = _radius + s->getRadius();
+        return (c - closestPoint(c)).lengthSquared() <= r * r;
     }
     if (auto* k = oxCapsule::dynamicCast(other)) {
         // The nearest points of the two segments (Ericson, Real-Time Collision Detection

@@ -141,6 +141,12 @@ protected:
     oxVec3f _start;
     oxVec3f _end;
     float _radius = -1.0f;
+
+private:
+    // The axis of the segment last asked about: a probe volume is asked thousands of times
+    // per walk without moving.
+    mutable oxVec3f _axisStart, _axisEnd, _axisDirection;
+    mutable float _axisLength = 0;
 };
 
 OX_OBJECT_LIST(oxVolumeList, oxVolume)

@@ -6,9 +6,8 @@
 #include <new>
 #include <vector>
 
-#include "platform/math/oxTriangleBVH.h"
-
 #include "platform/attrs/oxGeometryAttr2.h"
+#include "platform/math/oxTriangleBVH.h"
 #include "sg/nodes/oxGeometry.h"
 #include "sg/nodes/oxTransform.h"
 
@@ -131,7 +130,7 @@ OX_TRAVERSAL_RETURN oxIntersectTransform(oxTraversal* t, oxObject* object)
     if (!selected(t, node, r))
         return r;
     oxIntersectTraversal* it = isect(t);
-    node->update(t->getTimeAsLong());
+    node->update(it->getWalkTime());
     it->pushNode(node);
     // The bound is in the parent's space: tested before the matrix applies.
     r = it->intersect(node);
@@ -316,8 +315,9 @@ struct TriangleSource {
     // At most this many triangles are walked.
     int64_t triangleBound() const { return strips ? elements : elements / 3; }
 
-    // The triangles after (primitive, position) in walking order, corners in the winding
-    // they are drawn with; fn(primitive, position, a, b, c) answers true to stop.
+    // The triangles after (primitive, position) in walking order, vertex numbers and corners
+    // in the winding they are drawn with; fn(primitive, position, v, a, b, c) answers true to
+    // stop.
     template <class Fn>
     void walk(int primitive, int position, Fn&& fn) const
     {
@@ -344,18 +344,18 @@ struct TriangleSource {
                     return;
                 if (p == primitive && at <= position)
                     continue;
-                int64_t v[3];
+                int64_t n[3];
                 for (int c = 0; c < 3; ++c)
-                    v[c] = (indices ? int64_t((*indices)[int(at + c)]) : at + c) + first;
-                if (v[0] < 0 || v[1] < 0 || v[2] < 0 || v[0] >= vertexCount || v[1] >= vertexCount ||
-                    v[2] >= vertexCount)
+                    n[c] = (indices ? int64_t((*indices)[int(at + c)]) : at + c) + first;
+                if (n[0] < 0 || n[1] < 0 || n[2] < 0 || n[0] >= vertexCount || n[1] >= vertexCount ||
+                    n[2] >= vertexCount)
                     continue;
-                oxVec3f a = positionAt(positions, int(v[0])), b = positionAt(positions, int(v[1])),
-                        c = positionAt(positions, int(v[2]));
+                int32_t v[3] = {int32_t(n[0]), int32_t(n[1]), int32_t(n[2])};
                 // Every other triangle of a strip is wound the other way round when drawn.
                 if (strips && ((at - stripStart) & 1))
-                    std::swap(a, b);
-                if (fn(p, int(at), a, b, c))
+                    std::swap(v[0], v[1]);
+                if (fn(p, int(at), v, positionAt(positions, v[0]), positionAt(positions, v[1]),
+                       positionAt(positions, v[2])))
                     return;
             }
             if (strips && lengths)
@@ -364,26 +364,27 @@ struct TriangleSource {
     }
 };
 
-// The triangles of one attribute in a hierarchy of boxes, kept in the attribute's cache.
-// It answers what the walk would: the first hit after a given triangle in walking order.
+// The triangles of one attribute in a hierarchy of boxes, kept in the attribute's cache,
+// which also knows when the vertices the tree reads in place change. It answers what the
+// walk would: the first hit after a given triangle in walking order.
 class TriangleSearch : public Attrs::oxGeometryCache {
 public:
     // False when memory runs out; the walk then serves until the attribute changes.
     bool build(const TriangleSource& source)
     {
         try {
-            std::vector<oxVec3f> corners;
-            source.walk(-1, -1, [&](int p, int position, const oxVec3f& a, const oxVec3f& b, const oxVec3f& c) {
-                corners.insert(corners.end(), {a, b, c});
-                _place.push_back({p, position});
+            std::vector<oxTriangleBVH::Triangle> triangles;
+            triangles.reserve(size_t(std::min<int64_t>(source.triangleBound(), int64_t(1) << 26)));
+            source.walk(-1, -1, [&](int p, int position, const int32_t* v, const oxVec3f&, const oxVec3f&,
+                                    const oxVec3f&) {
+                triangles.push_back({{v[0], v[1], v[2]}, keyOf(p, position)});
                 return false;
             });
-            _ready = _tree.build(corners.data(), int(_place.size()));
+            _ready = _tree.build(source.positions.data, size_t(source.positions.stride), source.vertexCount,
+                                 triangles);
         } catch (const std::bad_alloc&) {
             _ready = false;
         }
-        if (!_ready)
-            _place = {};
         return _ready;
     }
     bool isReady() const { return _ready; }
@@ -395,37 +396,32 @@ public:
         if (!_asked || origin != _origin || direction != _direction || length != _length || sides != _sides) {
             _hits.clear();
             _tree.intersectRay(origin, direction, length, sides, _hits);
-            std::sort(_hits.begin(), _hits.end(), [](const auto& a, const auto& b) { return a.triangle < b.triangle; });
+            std::sort(_hits.begin(), _hits.end(), [](const auto& a, const auto& b) { return a.key < b.key; });
             _origin = origin;
             _direction = direction;
             _length = length;
             _sides = sides;
             _asked = true;
         }
-        // Triangles are numbered in walking order.
-        const Place after{primitive, position};
-        auto hit = std::upper_bound(_hits.begin(), _hits.end(), after, [&](const Place& a, const auto& h) {
-            return a < _place[size_t(h.triangle)];
-        });
+        // Keys run in walking order; the place asked about may be no triangle's.
+        auto after = [&](const oxTriangleBVH::Hit& h) {
+            const int p = int(h.key >> 32), q = int(uint32_t(h.key));
+            return p > primitive || (p == primitive && q > position);
+        };
+        auto hit = std::partition_point(_hits.begin(), _hits.end(), [&](const auto& h) { return !after(h); });
         if (hit == _hits.end())
             return false;
         point = origin + direction * hit->t;
         normal = hit->normal;
-        primitive = _place[size_t(hit->triangle)].primitive;
-        position = _place[size_t(hit->triangle)].position;
+        primitive = int(hit->key >> 32);
+        position = int(uint32_t(hit->key));
         return true;
     }
 
 private:
-    struct Place {
-        int primitive, position;
-        bool operator<(const Place& o) const
-        {
-            return primitive < o.primitive || (primitive == o.primitive && position < o.position);
-        }
-    };
+    static uint64_t keyOf(int primitive, int position) { return uint64_t(uint32_t(primitive)) << 32 | uint32_t(position); }
+
     oxTriangleBVH _tree;
-    std::vector<Place> _place;
     bool _ready = false;
     bool _asked = false;
     oxVec3f _origin, _direction;
@@ -481,7 +477,8 @@ bool oxIntersectTraversal::intersectRay(const oxAttr* attr, const oxRay* ray, ox
             return search->next(origin, direction, length, side, primitive, position, point, normal);
 
     bool found = false;
-    source.walk(primitive, position, [&](int p, int at, const oxVec3f& a, const oxVec3f& b, const oxVec3f& c) {
+    source.walk(primitive, position,
+                [&](int p, int at, const int32_t*, const oxVec3f& a, const oxVec3f& b, const oxVec3f& c) {
         float t;
         if (!oxIntersectRayTriangle(origin, direction, a, b, c, side, &t, nullptr, nullptr) || t > length)
             return false;
@@ -515,14 +512,6 @@ void oxIntersectTraversal::_registerClass(oxTraversalFunctionList* list, oxMetaO
         return;
     if (oxTraversalFunction fn = _findNearestFunction(kFunctions, meta))
         _setFunction(list, meta, fn);
-}
-
-void oxIntersectTraversal::_registerDependencies()
-{
-    // The volume classes of bounds, so that a new traversal has scratch copies of them.
-    oxAABox::arkRegister();
-    oxSphere::arkRegister();
-    oxCapsule::arkRegister();
 }
 
 // ---- the traversal object ------------------------------------------------------------
@@ -568,13 +557,9 @@ void oxIntersectTraversal::postFileRead()
 
 void oxIntersectTraversal::makeScratchVolumes()
 {
+    // Filled as bounds of each class turn up: a walk meets one or two volume classes, and a
+    // search of the registry for all of them would cost a pick more than its walk.
     _volumes = oxVolumeList::_instantiateFromPool(getMemoryPool());
-    const oxMetaObject* volume = oxVolume::getClassTypeSafe();
-    for (int i = 0; i < oxMetaObject::getRegisteredCount(); ++i) {
-        oxMetaObject* meta = oxMetaObject::getRegistered(i);
-        if (meta->isDerivedFrom(volume) && meta->canInstantiate())
-            _volumes->append(static_cast<oxVolume*>(meta->createInstance(getMemoryPool())));
-    }
 }
 
 oxVolume* oxIntersectTraversal::findScratchVolume(oxMetaObject* cls)
@@ -632,7 +617,12 @@ void oxIntersectTraversal::apply(oxNode* root)
         oxReportWarning("intersection refused: %s", problem);
         return;
     }
+    // One time for the whole walk: every transform moves to the same moment, and the clock
+    // is read once, not per transform.
+    _walkTime = getTimeAsLong();
+    _walkTimeSet = true;
     oxTraversal::apply(root);
+    _walkTimeSet = false;
 }
 
 // ---- picking -----------------------------------------------------------------------------

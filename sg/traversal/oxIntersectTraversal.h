@@ -58,7 +58,6 @@ public:
             HIT_NORMAL = 16, END_BIT = 16)
 
     static void _registerClass(oxTraversalFunctionList* list, oxMetaObject* meta);
-    static void _registerDependencies();
 
     void setProbe(oxProbe* probe) { _probe = probe; }
     oxProbe* getProbe() const { return _probe; }
@@ -85,6 +84,10 @@ public:
     // Refuses (with a warning, walking nothing) a null root, a missing probe or hit
     // function, and volume tests without a probe volume.
     void apply(oxNode* root) override;
+
+    // The time transforms are updated to: read once per apply(), or now for a walk started
+    // by hand.
+    int64_t getWalkTime() const { return _walkTimeSet ? _walkTime : getTimeAsLong(); }
 
     // The tests of one node against the probe (its bound, then its triangles).
     OX_TRAVERSAL_RETURN intersect(oxNode* node);
@@ -114,10 +117,9 @@ public:
 protected:
     oxIntersectTraversal() = default;
     static void arkRegisterInitialize(oxFields<oxIntersectTraversal>& f);
-    // A fresh scratch volume for every registered volume class.
+    // A fresh list of scratch volumes, one per volume class met.
     void makeScratchVolumes();
-    // The scratch volume of a class, made on first need for classes registered after the
-    // traversal was set up; null when the class cannot be made.
+    // The scratch volume of a class, made on first need; null when the class cannot be made.
     oxVolume* findScratchVolume(oxMetaObject* cls);
     // A scratch copy of the bound, to be moved into probe space.
     oxVolume* scratchVolume(const oxVolume* bound);
@@ -131,6 +133,8 @@ protected:
     oxIntersectHitFunction _hitProc = nullptr;
     oxSmartPointer<oxVolumeList> _volumes;
     oxSmartPointer<oxRay> _ray;
+    int64_t _walkTime = 0;
+    bool _walkTimeSet = false;
 };
 
 // One triangle a pick found, kept after the walk.

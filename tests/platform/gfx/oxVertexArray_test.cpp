@@ -197,6 +197,29 @@ TEST(oxVertexArray, ExtentCoversEveryPosition)
     EXPECT_TRUE(none.isEmpty());
 }
 
+TEST(oxVertexArray, CopyingOverAnArrayChangesItsVersion)
+{
+    // Whoever keeps something made from the vertices (a device copy, a search structure)
+    // goes by the version: vertices copied in are new vertices.
+    oxSmartPointer<oxVertexArray> from = oxVertexArray::_instantiateRef();
+    ASSERT_TRUE(from->configure(oxVertexFormat::kPositions, 2));
+    from->setPosition(1, {5, 5, 5});
+    oxSmartPointer<oxVertexArray> to = oxVertexArray::_instantiateRef();
+    ASSERT_TRUE(to->configure(oxVertexFormat::kPositions, 2));
+    for (auto method : {Kel::Core::oxObject::kShallowCopy, Kel::Core::oxObject::kDeepCopy}) {
+        const uint32_t before = to->getVersion();
+        ASSERT_EQ(to->copy(from, method), Kel::Core::kSuccess);
+        EXPECT_NE(to->getVersion(), before);
+        EXPECT_EQ(to->getPosition(1), oxVec3f(5, 5, 5));
+    }
+    oxSmartPointer<oxVertexArray2> from2 = oxVertexArray2::_instantiateRef();
+    from2->setVertexCount(2);
+    oxSmartPointer<oxVertexArray2> to2 = oxVertexArray2::_instantiateRef();
+    const uint32_t before = to2->getVersion();
+    ASSERT_EQ(to2->copy(from2), Kel::Core::kSuccess);
+    EXPECT_NE(to2->getVersion(), before);
+}
+
 TEST(oxVertexArray, PackedColoursRoundTrip)
 {
     EXPECT_EQ(oxVertexArray::packColor({1, 0, 0, 1}), 0xFF0000FFu);

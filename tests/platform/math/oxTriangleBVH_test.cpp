@@ -23,16 +23,25 @@ Hits bruteForce(const std::vector<oxVec3f>& corners, const oxVec3f& origin, cons
         float t;
         const oxVec3f* c = &corners[3 * i];
         if (oxIntersectRayTriangle(origin, dir, c[0], c[1], c[2], sides, &t, nullptr, nullptr) && t <= length)
-            hits.push_back({int(i), t, (c[1] - c[0]).cross(c[2] - c[0]).normalized()});
+            hits.push_back({uint64_t(i), t, (c[1] - c[0]).cross(c[2] - c[0]).normalized()});
     }
     return hits;
+}
+
+// Triangle i of the soup: corners 3i, 3i + 1, 3i + 2, key i.
+bool build(oxTriangleBVH& tree, const std::vector<oxVec3f>& corners)
+{
+    std::vector<oxTriangleBVH::Triangle> triangles;
+    for (int32_t i = 0; i < int32_t(corners.size() / 3); ++i)
+        triangles.push_back({{3 * i, 3 * i + 1, 3 * i + 2}, uint64_t(i)});
+    return tree.build(corners.data(), sizeof(oxVec3f), int(corners.size()), triangles);
 }
 
 Hits query(const oxTriangleBVH& tree, const oxVec3f& origin, const oxVec3f& dir, float length, ISET_SIDES sides)
 {
     Hits hits;
     tree.intersectRay(origin, dir, length, sides, hits);
-    std::sort(hits.begin(), hits.end(), [](const auto& a, const auto& b) { return a.triangle < b.triangle; });
+    std::sort(hits.begin(), hits.end(), [](const auto& a, const auto& b) { return a.key < b.key; });
     return hits;
 }
 
@@ -42,10 +51,10 @@ Hits query(const oxTriangleBVH& tree, const oxVec3f& origin, const oxVec3f& dir,
     if (expected.size() != actual.size())
         return ::testing::AssertionFailure() << expected.size() << " hits expected, " << actual.size() << " found";
     for (size_t i = 0; i < expected.size(); ++i)
-        if (expected[i].triangle != actual[i].triangle || expected[i].t != actual[i].t ||
+        if (expected[i].key != actual[i].key || expected[i].t != actual[i].t ||
             expected[i].normal != actual[i].normal)
-            return ::testing::AssertionFailure() << "hit " << i << ": triangle " << expected[i].triangle << " at "
-                                                 << expected[i].t << " expected, " << actual[i].triangle << " at "
+            return ::testing::AssertionFailure() << "hit " << i << ": triangle " << expected[i].key << " at "
+                                                 << expected[i].t << " expected, " << actual[i].key << " at "
                                                  << actual[i].t << " found";
     return ::testing::AssertionSuccess();
 }
@@ -75,10 +84,10 @@ TEST(oxTriangleBVH, FindsExactlyWhatTestingEveryTriangleFinds)
             corners.push_back(centre + rnd.vec3(-size, size));
     }
     oxTriangleBVH tree;
-    ASSERT_TRUE(tree.build(corners.data(), int(corners.size() / 3)));
+    ASSERT_TRUE(build(tree, corners));
     EXPECT_EQ(tree.getTriangleCount(), 3000);
     EXPECT_LT(tree.getDepth(), 100);
-    EXPECT_GT(tree.getMemoryUsage(), 3000 * sizeof(float) * 9);
+    EXPECT_GT(tree.getMemoryUsage(), 3000 * sizeof(oxTriangleBVH::Triangle));
     int total = 0;
     for (int r = 0; r < 600; ++r) {
         SCOPED_TRACE(r);
@@ -110,7 +119,7 @@ TEST(oxTriangleBVH, RaysThroughSharedEdgesAndCornersOfAGrid)
 {
     const std::vector<oxVec3f> corners = grid(30);
     oxTriangleBVH tree;
-    ASSERT_TRUE(tree.build(corners.data(), int(corners.size() / 3)));
+    ASSERT_TRUE(build(tree, corners));
     int total = 0;
     for (int y = 0; y <= 30; y += 3)
         for (int x = 0; x <= 30; x += 2)
@@ -133,7 +142,7 @@ TEST(oxTriangleBVH, SmallTrianglesFarFromTheOrigin)
     for (oxVec3f& c : corners)
         c = c * 0.001f + oxVec3f(12000, -8000, 3000);
     oxTriangleBVH tree;
-    ASSERT_TRUE(tree.build(corners.data(), int(corners.size() / 3)));
+    ASSERT_TRUE(build(tree, corners));
     Random rnd(5);
     int total = 0;
     for (int r = 0; r < 300; ++r) {
@@ -149,19 +158,39 @@ TEST(oxTriangleBVH, SmallTrianglesFarFromTheOrigin)
 TEST(oxTriangleBVH, DegenerateInputsBuildAndAnswer)
 {
     oxTriangleBVH tree;
-    EXPECT_TRUE(tree.build(nullptr, 0));
+    EXPECT_TRUE(tree.build(nullptr, 12, 0, {}));
     EXPECT_TRUE(tree.isEmpty());
     Hits hits;
     tree.intersectRay({0, 0, 1}, {0, 0, -1}, 10, ISET_BOTH, hits);
     EXPECT_TRUE(hits.empty());
-    EXPECT_FALSE(tree.build(nullptr, 5));
+    const std::vector<oxVec3f> one = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    EXPECT_FALSE(tree.build(nullptr, 12, 3, {{{0, 1, 2}, 0}}));
+    EXPECT_FALSE(tree.build(one.data(), 12, 3, {{{0, 1, 3}, 0}})) << "a vertex number beyond the vertices";
+    EXPECT_FALSE(tree.build(one.data(), 12, 3, {{{0, -1, 2}, 0}}));
     EXPECT_TRUE(tree.isEmpty());
+
+    // Vertices shared between triangles, read where they lie, among other data.
+    struct Vertex {
+        float normal[3];
+        oxVec3f position;
+        float uv[2];
+    };
+    std::vector<Vertex> interleaved(4);
+    const oxVec3f square[4] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    for (int i = 0; i < 4; ++i)
+        interleaved[size_t(i)].position = square[i];
+    ASSERT_TRUE(tree.build(&interleaved[0].position, sizeof(Vertex), 4, {{{0, 1, 2}, 7}, {{0, 2, 3}, 9}}));
+    hits.clear();
+    tree.intersectRay({0.2f, 0.7f, 1}, {0, 0, -1}, 10, ISET_FRONT, hits);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].key, 9u);
+    EXPECT_EQ(hits[0].normal, oxVec3f(0, 0, 1));
 
     // A thousand copies of one triangle: no split separates them, halving does.
     std::vector<oxVec3f> same1000;
     for (int i = 0; i < 1000; ++i)
         same1000.insert(same1000.end(), {oxVec3f(0, 0, 0), oxVec3f(1, 0, 0), oxVec3f(0, 1, 0)});
-    ASSERT_TRUE(tree.build(same1000.data(), 1000));
+    ASSERT_TRUE(build(tree, same1000));
     EXPECT_LE(tree.getDepth(), 12);
     hits.clear();
     tree.intersectRay({0.2f, 0.2f, 1}, {0, 0, -1}, 10, ISET_BOTH, hits);
@@ -174,7 +203,7 @@ TEST(oxTriangleBVH, DegenerateInputsBuildAndAnswer)
         const float x = std::ldexp(1.0f, i % 120 - 60);
         spread.insert(spread.end(), {oxVec3f(x, 0, 0), oxVec3f(x, 1, 0), oxVec3f(x, 0, 1)});
     }
-    ASSERT_TRUE(tree.build(spread.data(), 2000));
+    ASSERT_TRUE(build(tree, spread));
     EXPECT_LT(tree.getDepth(), 100);
     for (float x : {1.0f, 0.25f, 1024.0f}) {
         const oxVec3f origin(x - 1, 0.2f, 0.2f), dir(1, 0, 0);
