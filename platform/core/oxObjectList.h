@@ -189,6 +189,10 @@ public:
         uint32_t n = 0;
         if (!in.beginArray(kContentKind, 1, n))
             return false;
+        // Grown once to its size (which beginArray has checked against the bytes left)
+        // rather than by half at a time: reallocating a group's children four times over
+        // cost a scene-file read more than filling the list.
+        setCapacity(int(std::min<uint32_t>(n, uint32_t(kMaxEntries))));
         removeAll();
         const oxMetaObject* type = getElementType();
         for (uint32_t i = 0; i < n; ++i) {
@@ -249,7 +253,7 @@ private:
 
     uintptr_t* _items = nullptr;
     int32_t _count = 0;
-    int32_t _capacity : 31 = 0;
+    uint32_t _capacity : 31 = 0; // never negative: growth is sized from it
     bool _heap : 1 = false;
 };
 
