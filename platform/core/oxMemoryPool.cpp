@@ -1,5 +1,6 @@
 #include "platform/core/oxMemoryPool.h"
 
+#include <cstddef>
 #include <cstdlib>
 
 namespace Kel::Core {
@@ -14,6 +15,7 @@ struct alignas(16) BlockHeader {
     uint64_t users : 16;
 };
 static_assert(sizeof(BlockHeader) == 16, "the header keeps blocks 16-byte aligned");
+static_assert(alignof(std::max_align_t) >= alignof(BlockHeader), "malloc's blocks can carry the header");
 
 // Far beyond any real block; larger requests are refused rather than wrapped.
 constexpr size_t kMaxBlock = (size_t(1) << 36) - 1;
@@ -41,16 +43,16 @@ void* oxMemoryPool::allocate(size_t size, size_t alignment)
         return nullptr;
     if (alignment < alignof(BlockHeader))
         alignment = alignof(BlockHeader);
-    // The header takes the end of the alignment unit before the block.
-    const size_t lead = alignment > sizeof(BlockHeader) ? alignment - sizeof(BlockHeader) : 0;
-    void* raw = nullptr;
-    if (alignment <= 16)
-        raw = std::malloc(sizeof(BlockHeader) + size);
-    else
-        raw = std::aligned_alloc(alignment, (lead + sizeof(BlockHeader) + size + alignment - 1) & ~(alignment - 1));
+    // malloc aligns to 16 bytes; a wider boundary is found within `alignment - 16` bytes
+    // more, and the header sits right before it. aligned_alloc, which splits a larger chunk
+    // and frees the pieces, cost as much as building the object that the block is for, and
+    // took more memory.
+    void* raw = std::malloc(sizeof(BlockHeader) + size + (alignment - alignof(BlockHeader)));
     if (!raw)
         return nullptr;
-    auto* header = reinterpret_cast<BlockHeader*>(static_cast<char*>(raw) + lead);
+    const uintptr_t start = (uintptr_t(raw) + sizeof(BlockHeader) + alignment - 1) & ~uintptr_t(alignment - 1);
+    const size_t lead = start - sizeof(BlockHeader) - uintptr_t(raw);
+    auto* header = reinterpret_cast<BlockHeader*>(start - sizeof(BlockHeader));
     header->pool = this;
     header->size = size;
     header->lead = lead;

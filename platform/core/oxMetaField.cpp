@@ -299,15 +299,16 @@ bool oxMetaField::setFromText(oxObject* object, std::string_view text) const
 
 void oxMetaField::applyDefault(oxObject* object) const
 {
-    void* p = address(object);
+    // Every new object runs this for every field: references, which need no address, are
+    // asked for their objects directly.
     switch (_kind) {
-    case oxFieldKind::String: *static_cast<oxStringRef*>(p) = _defaultString; return;
-    case oxFieldKind::MemoryRef: static_cast<oxMemoryBlock*>(p)->clear(); return;
+    case oxFieldKind::String: *static_cast<oxStringRef*>(address(object)) = _defaultString; return;
+    case oxFieldKind::MemoryRef: static_cast<oxMemoryBlock*>(address(object))->clear(); return;
     case oxFieldKind::ObjectRef:
     case oxFieldKind::RawRef:
     case oxFieldKind::ObjectRefArray:
         for (int i = 0; i < _count; ++i) {
-            oxObject* o = getObject(object, i);
+            oxObject* o = _access->getObject(object, i);
             if (o && _constructWithOwner)
                 o->userResetFields(false);
             else if (o)
@@ -316,9 +317,9 @@ void oxMetaField::applyDefault(oxObject* object) const
         return;
     default:
         if (_default.size() == _size)
-            std::memcpy(p, _default.data(), _size);
+            std::memcpy(address(object), _default.data(), _size);
         else
-            std::memset(p, 0, _size);
+            std::memset(address(object), 0, _size);
     }
 }
 

@@ -103,6 +103,9 @@ public:
     }
 
 private:
+    // Builds owned members, whose class it has just chosen, without the check setObject makes.
+    friend class oxMetaObject;
+
     template <class T>
     bool matches() const;
 

@@ -378,10 +378,10 @@ void oxMetaObject::allocateOwnedFields(oxObject* object) const
     const bool inPlace = object->_place & oxObject::kHasLayout;
     char* at = reinterpret_cast<char*>(object);
     for (oxMetaField* f : _fields) {
-        if (!f->isConstructWithOwner() || f->getKind() != oxFieldKind::ObjectRef || f->getObject(object))
+        if (!f->isConstructWithOwner() || f->getKind() != oxFieldKind::ObjectRef)
             continue;
         oxMetaObject* cls = f->getReferencedClass();
-        if (!cls)
+        if (!cls || f->_access->getObject(object, 0))
             continue;
         oxObject* owned = nullptr;
         if (inPlace)
@@ -393,8 +393,10 @@ void oxMetaObject::allocateOwnedFields(oxObject* object) const
                 }
         if (!owned)
             owned = cls->createInstance(object->getMemoryPool());
+        // Of the field's class (or of the one its slot was laid out for, which is the same):
+        // setObject's check would only repeat that, and every new node pays for it.
         if (owned)
-            f->setObject(object, owned, 0, false);
+            f->_access->setObject(object, 0, owned);
     }
 }
 

@@ -72,6 +72,16 @@ private:
     const char* className(uint32_t number) const { return _finalClass[number - 1]->getName(); }
     // Every string of the file, pooled, before the objects that hold them are filled.
     bool makeStrings();
+    // Sets `into` to string `number`. The last of the uses counted in the first pass takes
+    // the build's own reference: the text is not touched again, neither here nor when the
+    // build lets its strings go, which at 100,000 names was a miss each, twice.
+    void takeString(oxStringRef& into, uint32_t number)
+    {
+        if (--_stringUses[number] == 0)
+            into = std::move(_strings[number]);
+        else
+            into = _strings[number];
+    }
     void addReference(uint32_t from, uint32_t to, bool holds)
     {
         _graph.add(from - 1, to - 1, holds);
@@ -121,6 +131,8 @@ private:
     std::vector<oxSmartPointer<oxObject>> _objects;
     std::vector<oxSmartPointer<oxObject>> _carriers;
     std::vector<oxStringRef> _strings; // by string number; 0 is the null string
+    // Per string, the fields and container values that may take it: the fill takes no more.
+    std::vector<uint32_t> _stringUses;
     oxReferenceGraph _graph;
     std::vector<std::string> _notes;
 
@@ -225,6 +237,7 @@ bool Build::check()
         _pointedAt.resize(count);
     _described.resize(count);
     _owners.resize(count);
+    _stringUses.resize(size_t(_file.getStringCount()) + 1);
     for (uint32_t n = 1; n <= count; ++n) {
         uint32_t index = _file.getObject(n).classIndex;
         if (!_classes[index].resolved && !resolveClass(index))
@@ -279,6 +292,8 @@ bool Build::checkRecord(uint32_t number)
             uint32_t s = 0;
             if (!(stored.kind == oxFieldKind::String ? in.readStringNumber(s) : in.skipValue(stored.kind, stored.width)))
                 return false;
+            if (stored.kind == oxFieldKind::String && f)
+                ++_stringUses[s];
             continue;
         }
         for (uint32_t k = 0; k < stored.width; ++k) {
@@ -338,7 +353,11 @@ bool Build::checkContents(oxOXBCursor& in, uint32_t number)
         uint64_t values = kind == oxFieldKind::MemoryRef ? count : uint64_t(count) * width;
         for (uint64_t v = 0; v < values; ++v) {
             uint32_t target = 0;
-            if (!oxIsObjectKind(kind)) {
+            if (kind == oxFieldKind::String) {
+                if (!in.readStringNumber(target))
+                    return false;
+                ++_stringUses[target];
+            } else if (!oxIsObjectKind(kind)) {
                 if (!in.skipValue(kind, 1))
                     return false;
             } else if (!in.readReference(target))
@@ -459,7 +478,7 @@ bool Build::fillField(oxOXBCursor& in, oxObject* object, const oxMetaField* fiel
     case oxFieldKind::String:
         if (!in.readStringNumber(number))
             return false;
-        *static_cast<oxStringRef*>(field->address(object)) = _strings[number];
+        takeString(*static_cast<oxStringRef*>(field->address(object)), number);
         return true;
     case oxFieldKind::ObjectRef:
     case oxFieldKind::RawRef:
@@ -543,7 +562,7 @@ bool Build::readString(oxStringRef& text)
     uint32_t number = 0;
     if (!take(_arrayKind == oxFieldKind::String, "a string", 1) || !_cursor->readStringNumber(number))
         return false;
-    text = _strings[number];
+    takeString(text, number);
     return true;
 }
 

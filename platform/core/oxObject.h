@@ -107,6 +107,10 @@ public:
     // nothing. readContents runs only when the stored object has contents.
     virtual void writeContents(oxContentWriter&) const {}
     virtual bool readContents(oxContentReader&) { return true; }
+    // Asks the memory system for what writeContents reads outside the object (a list's
+    // entries), for a writer that comes to the object a little later. The default asks for
+    // nothing.
+    virtual void prefetchContents() const {}
 
     static void* operator new(size_t size);
     static void* operator new(size_t size, oxMemoryPool* pool);

@@ -132,8 +132,21 @@ void oxGroup::syncChildParents()
                 listed[distinct++] = {child, 0};
             ++listed[k].second;
         }
+        // After a read the children were made long before their group is settled: every
+        // child is asked for at once, and its parent list a few children ahead, instead of
+        // waiting for each in turn.
+        constexpr int kAhead = 4;
         for (int k = 0; k < distinct; ++k)
+            __builtin_prefetch(listed[k].first);
+        for (int k = 0; k < distinct; ++k) {
+            if (k + kAhead < distinct)
+                if (const auto* parents = reinterpret_cast<const char*>(parentListOf(listed[k + kAhead].first))) {
+                    __builtin_prefetch(parents);
+                    __builtin_prefetch(parents + sizeof(oxNonRefCountedNodeList) +
+                                       oxNonRefCountedNodeList::oxInlineRoom - 1);
+                }
             reconcile(listed[k].first, listed[k].second);
+        }
         return;
     }
     std::unordered_map<oxNode*, int> listed;

@@ -54,6 +54,8 @@ protected:
     oxNode() = default;
     ~oxNode() override;
     static void arkRegisterInitialize(oxFields<oxNode>& f);
+    // Where `node` keeps its parents, for asking for many nodes' lists before they are read.
+    static const oxNonRefCountedNodeList* parentListOf(const oxNode* node) { return node->_parentList.get(); }
 
     oxSmartPointer<oxVolume> _bound;
     oxSmartPointer<oxNonRefCountedNodeList> _parentList;

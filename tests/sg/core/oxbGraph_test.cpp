@@ -161,6 +161,55 @@ TEST_F(OXBGraph, ObjectsPackedTightlyAreNumberedOnceEach)
         ASSERT_EQ(back->getObject(kCount + i), back->getObject(i * 7 % kCount)) << "entry " << kCount + i;
 }
 
+TEST_F(OXBGraph, TextsTakenByFieldsAndContainersComeBackAndGoAgain)
+{
+    // One text named by fields of two objects, by a container's entries and by a container
+    // that keeps plain text: the read gives its own reference on each text to the last that
+    // takes it and every other taker holds one of its own, so the texts come back whole and
+    // leave the pool with the last object that holds them.
+    const size_t before = oxStringRef::getPoolSize();
+    std::vector<uint8_t> bytes;
+    {
+        oxSmartPointer<AllKinds> holder = AllKinds::_instantiateRef();
+        oxSmartPointer<AllKinds> other = AllKinds::_instantiateRef();
+        oxSmartPointer<oxStringRefList> list = oxStringRefList::_instantiateRef();
+        oxSmartPointer<oxStringObj> text = oxStringObj::_instantiateRef();
+        holder->setName("take shared");
+        holder->_str = "take only listed";
+        holder->_ref = other;
+        holder->_refs[0] = list;
+        holder->_refs[1] = text;
+        other->setName("take shared");
+        other->_str = "take shared";
+        for (const char* entry : {"take shared", "take only listed", static_cast<const char*>(nullptr), "take shared"})
+            list->append(oxStringRef(entry));
+        text->set("take shared");
+        ASSERT_EQ(oxOXBWriter::writeMemory(holder, bytes), kSuccess);
+    }
+    ASSERT_EQ(oxStringRef::getPoolSize(), before) << "the stored graph is gone";
+    {
+        oxSmartPointer<AllKinds> holder =
+            AllKinds::dynamicCast(oxOXBReader::readObject(bytes.data(), bytes.size(), "texts.oxb").get());
+        ASSERT_TRUE(holder);
+        auto* other = AllKinds::dynamicCast(holder->_ref.get());
+        auto* list = oxStringRefList::dynamicCast(holder->_refs[0].get());
+        auto* text = oxStringObj::dynamicCast(holder->_refs[1].get());
+        ASSERT_TRUE(other && list && text);
+        EXPECT_EQ(holder->getName(), oxStringRef("take shared"));
+        EXPECT_EQ(other->getName(), holder->getName()) << "one pool entry";
+        EXPECT_EQ(other->_str, holder->getName());
+        EXPECT_EQ(holder->_str, oxStringRef("take only listed"));
+        ASSERT_EQ(list->getCount(), 4);
+        EXPECT_EQ(list->get(0), holder->getName());
+        EXPECT_EQ(list->get(1), holder->_str);
+        EXPECT_TRUE(list->get(2).isNull());
+        EXPECT_EQ(list->get(3), holder->getName());
+        EXPECT_STREQ(text->get(), "take shared");
+        EXPECT_EQ(oxStringRef::getPoolSize(), before + 2);
+    }
+    EXPECT_EQ(oxStringRef::getPoolSize(), before) << "no reference on a text outlives its holders";
+}
+
 TEST_F(OXBGraph, SharedObjectsAreStoredOnceAndStayShared)
 {
     oxSmartPointer<oxGroup> root = oxGroup::_instantiate();
