@@ -1,4 +1,5 @@
 #pragma once
+#include "sg/animation/oxAnimationEnums.h"
 #include "sg/nodes/oxTransformSource.h"
 
 namespace Kel::Sg {
@@ -16,9 +17,16 @@ class oxTransformSequence : public oxTransformSource {
     OX_FIELDS(xlateList, quatList, scaleList, timeList, startTime, uniformTimeEnabled, playMode, lastTime,
               centerOfRotation)
 public:
-    OX_ENUM(DRIVEN_CHANNEL, TRANSLATION = 1, QUATERNION_ROTATION = 2, EULER_ROTATION = 4, SCALE = 8)
-    OX_ENUM(INTERPOLATION_METHOD, NONE = 0, LINEAR = 1, BEZIER = 2, SLERP = 3)
-    OX_ENUM(PLAY_MODE, REPEAT = 0, CLAMP = 1, BOUNCE = 2, LOOP = 3)
+    // The vocabulary of every per-bone sequence, under the class's name as well.
+    using DRIVEN_CHANNEL = Sg::DRIVEN_CHANNEL;
+    using INTERPOLATION_METHOD = Sg::INTERPOLATION_METHOD;
+    using PLAY_MODE = Sg::PLAY_MODE;
+    using enum Sg::DRIVEN_CHANNEL;
+    using enum Sg::INTERPOLATION_METHOD;
+    using enum Sg::PLAY_MODE;
+    static oxMetaEnum* getDRIVEN_CHANNELMetaEnum() { return Sg::getDRIVEN_CHANNELMetaEnum(); }
+    static oxMetaEnum* getINTERPOLATION_METHODMetaEnum() { return Sg::getINTERPOLATION_METHODMetaEnum(); }
+    static oxMetaEnum* getPLAY_MODEMetaEnum() { return Sg::getPLAY_MODEMetaEnum(); }
 
     using oxTransformSource::getMatrix;
     using oxTransformSource::getQuaternion;

@@ -73,6 +73,8 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxFrustCullTraversal::arkRegister,
     &Sg::oxDOFShader::arkRegister,
     &Sg::oxCompressedTransformSequence1_5Data::arkRegister,
+    &Sg::oxCompressedBezierAnimationSequenceQS::arkRegister,
+    &Sg::oxCompressedAnimationSequenceQS::arkRegister,
     &Sg::oxCommonTraversal::arkRegister,
     &Sg::oxClipPlane::arkRegister,
     &Sg::oxClipPlaneList::arkRegister,
