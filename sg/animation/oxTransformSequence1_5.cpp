@@ -76,7 +76,8 @@ void oxTransformSequence1_5::arkRegisterInitialize(oxFields<oxTransformSequence1
     f.add(OX_FIELD(interpolationDataRotation));
     f.add(OX_FIELD(interpolationDataScale));
     f.add(OX_FIELD(drivenChannels)).setDefault(static_cast<unsigned char>(TRANSLATION | QUATERNION_ROTATION | SCALE));
-    f.add(OX_FIELD(interpolationMethod));
+    static constexpr uint8_t kMethods[3] = {LINEAR, SLERP, LINEAR};
+    f.add(OX_FIELD(interpolationMethod)).setDefault(kMethods);
     f.add(OX_FIELD(keyframeTimeOffset)).setDefault(int64_t(0));
     f.add(OX_FIELD(animationDuration)).setDefault(int64_t(-1));
     f.add(OX_FIELD(compressedDataObject));
