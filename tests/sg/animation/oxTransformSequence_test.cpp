@@ -76,6 +76,11 @@ TEST_F(TransformSequenceTest, ClassDescriptionsAndDefaults)
         EXPECT_STREQ(meta->getIndexedMetaField(meta->getMetaFieldCount() - int(std::size(expected)) + i)->getName(),
                      expected[i]);
 
+    // The older class creates its seconds list with the object; this one only reads it.
+    EXPECT_TRUE(oxTransformSequence::getClassTypeSafe()->getMetaField("_timeList")->isConstructWithOwner());
+    EXPECT_FALSE(meta->getMetaField("_timeList")->isConstructWithOwner());
+    EXPECT_TRUE(meta->getMetaField("_timeListLong")->isConstructWithOwner());
+
     oxSmartPointer<Seq> s = Seq::_instantiateRef();
     EXPECT_EQ(s->getComponentChannels(), Seq::TRANSLATION | Seq::QUATERNION_ROTATION | Seq::SCALE);
     EXPECT_EQ(s->getInterpolationMethod(Seq::TRANSLATION), Seq::LINEAR);
