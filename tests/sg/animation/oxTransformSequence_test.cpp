@@ -96,6 +96,18 @@ TEST_F(TransformSequenceTest, ClassDescriptionsAndDefaults)
     oxMatrix44f m = nodetest::translation(1, 2, 3);
     EXPECT_FALSE(s->getMatrix(m, 5));
     EXPECT_TRUE(m.isIdentity());
+    // Nor from a channel with fewer values than keys.
+    s->setKeyFrameCount(3);
+    s->getTranslationList()->setCount(2);
+    m = nodetest::translation(1, 2, 3);
+    EXPECT_FALSE(s->getMatrix(m, 5));
+    EXPECT_TRUE(m.isIdentity());
+    m = nodetest::translation(1, 2, 3);
+    s->getMatrix(2, &m);
+    EXPECT_TRUE(m.isIdentity());
+    oxQuaternionf q;
+    oxVec3f v;
+    EXPECT_FALSE(s->getQuaternionAndTranslation(q, v, 5));
 }
 
 TEST_F(TransformSequenceTest, KeysAndSegmentsBetweenThem)
