@@ -76,7 +76,8 @@ void oxTransformSequence1_5::arkRegisterInitialize(oxFields<oxTransformSequence1
     f.add(OX_FIELD(interpolationDataRotation));
     f.add(OX_FIELD(interpolationDataScale));
     f.add(OX_FIELD(drivenChannels)).setDefault(static_cast<unsigned char>(TRANSLATION | QUATERNION_ROTATION | SCALE));
-    f.add(OX_FIELD(interpolationMethod));
+    static constexpr uint8_t kMethods[3] = {LINEAR, SLERP, LINEAR};
+    f.add(OX_FIELD(interpolationMethod)).setDefault(kMethods);
     f.add(OX_FIELD(keyframeTimeOffset)).setDefault(int64_t(0));
     f.add(OX_FIELD(animationDuration)).setDefault(int64_t(-1));
     f.add(OX_FIELD(compressedDataObject));
@@ -105,10 +106,20 @@ int oxTransformSequence1_5::evaluationKeyCount() const
     return 0;
 }
 
+// Whether every driven channel has a value for each of the first n keys. Lists cut short
+// (by hand, or in a damaged file) make the evaluation refuse rather than read past them.
+bool oxTransformSequence1_5::keysCover(int n) const
+{
+    const auto covers = [n](const oxDataList* list) { return !list || list->getCount() >= n; };
+    return (!(_drivenChannels & TRANSLATION) || covers(_xlateList)) &&
+           (!(_drivenChannels & (QUATERNION_ROTATION | EULER_ROTATION)) || covers(_quatList)) &&
+           (!(_drivenChannels & SCALE) || covers(_scaleList));
+}
+
 bool oxTransformSequence1_5::findSpan(int64_t time, int& cursor, Span& span) const
 {
     const int n = evaluationKeyCount();
-    if (n <= 0 || _timeListLong->getCount() <= 0)
+    if (n <= 0 || _timeListLong->getCount() <= 0 || !keysCover(n))
         return false;
     const int64_t* times = _timeListLong->data();
     const bool uniform = _uniformTimeEnabled;
@@ -350,6 +361,10 @@ void oxTransformSequence1_5::getMatrix(int index, oxMatrix44f* m) const
 {
     if (!m)
         return;
+    if (index < 0 || !keysCover(index + 1)) {
+        m->makeIdentity();
+        return;
+    }
     const bool translated = (_drivenChannels & TRANSLATION) && _xlateList;
     const bool rotated = (_drivenChannels & (QUATERNION_ROTATION | EULER_ROTATION)) && _quatList;
     const bool scaled = (_drivenChannels & SCALE) && _scaleList;

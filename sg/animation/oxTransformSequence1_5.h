@@ -124,6 +124,7 @@ protected:
     };
     bool findSpan(int64_t time, int& cursor, Span& span) const;
     int evaluationKeyCount() const;
+    bool keysCover(int n) const;
     oxVec3f blendVec3(const oxVec3f& a, const oxVec3f& b, const oxVec3fList* controls, int method,
                       const Span& s) const;
     oxVec3f blendChannel(const oxVec3fList* keys, const oxVec3fList* controls, int method, const Span& s) const;
