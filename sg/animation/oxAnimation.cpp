@@ -6,6 +6,22 @@
 
 namespace Kel::Sg {
 
+namespace {
+
+// A mask read from a file may claim more bits than it holds words for: the bits it cannot
+// hold read as clear, and it gets its words before it is written.
+bool readBit(const oxBitMask* mask, unsigned i)
+{
+    return mask && i < mask->getBitCount() && int(i / 32) < mask->getCount() && mask->getBit(i);
+}
+
+void fitWords(oxBitMask* mask)
+{
+    mask->setBitCount(mask->getBitCount());
+}
+
+} // namespace
+
 void oxAnimation::arkRegisterInitialize(oxFields<oxAnimation>& f)
 {
     f.add(OX_FIELD(priority)).setDefault(0);
@@ -28,6 +44,7 @@ int oxAnimation::addTrack(oxAnimationTrack* track, bool useTranslation)
     if (_trackList->append(track) < 0)
         return -1;
     if (_useAnimationTransBoolArray) {
+        fitWords(_useAnimationTransBoolArray);
         // A shorter array (one read from a file, or set by hand) first reaches the new
         // track's place, earlier tracks clear.
         if (_useAnimationTransBoolArray->getBitCount() < unsigned(index))
@@ -50,8 +67,10 @@ bool oxAnimation::removeTrack(int index)
     if (index < 0 || index >= getTrackCount())
         return false;
     _trackList->remove(index);
-    if (_useAnimationTransBoolArray && unsigned(index) < _useAnimationTransBoolArray->getBitCount())
+    if (_useAnimationTransBoolArray && unsigned(index) < _useAnimationTransBoolArray->getBitCount()) {
+        fitWords(_useAnimationTransBoolArray);
         _useAnimationTransBoolArray->removeBit(unsigned(index));
+    }
     return true;
 }
 
@@ -96,14 +115,14 @@ const char* oxAnimation::getTrackName(int index) const
 
 bool oxAnimation::getUseAnimationTranslationBool(int index) const
 {
-    return _useAnimationTransBoolArray && index >= 0 && unsigned(index) < _useAnimationTransBoolArray->getBitCount() &&
-           _useAnimationTransBoolArray->getBit(unsigned(index));
+    return index >= 0 && readBit(_useAnimationTransBoolArray, unsigned(index));
 }
 
 bool oxAnimation::setUseAnimationTranslationBool(int index, bool value)
 {
     if (!_useAnimationTransBoolArray || index < 0 || unsigned(index) >= _useAnimationTransBoolArray->getBitCount())
         return false;
+    fitWords(_useAnimationTransBoolArray);
     _useAnimationTransBoolArray->setBit(unsigned(index), value);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -75,6 +76,13 @@ int planMirroring(const oxAnimationHierarchy* hierarchy, int boneCount, std::str
     return pairs;
 }
 
+// A mask read from a file may claim more bits than it holds words for: the bits it cannot
+// hold read as clear (and setBitCount gives it its words before it is written).
+bool readBit(const oxBitMask* mask, unsigned i)
+{
+    return mask && i < mask->getBitCount() && int(i / 32) < mask->getCount() && mask->getBit(i);
+}
+
 bool validType(int type)
 {
     return type >= -1 && type <= oxAnimationBinding::PlaneXY;
@@ -139,8 +147,8 @@ int oxAnimationBinding::getBoneReflectionType(int bone) const
 {
     if (!_reflectTrack || bone < 0 || unsigned(2 * bone + 1) >= _reflectTrack->getBitCount())
         return -1;
-    const unsigned low = _reflectTrack->getBit(unsigned(2 * bone)) ? 1 : 0;
-    const unsigned high = _reflectTrack->getBit(unsigned(2 * bone + 1)) ? 1 : 0;
+    const unsigned low = readBit(_reflectTrack, unsigned(2 * bone)) ? 1 : 0;
+    const unsigned high = readBit(_reflectTrack, unsigned(2 * bone + 1)) ? 1 : 0;
     return int(low + 2 * high) - 1;
 }
 
@@ -151,8 +159,7 @@ bool oxAnimationBinding::setBoneReflectionType(int bone, int type)
     const unsigned bits = unsigned(2 * getBoneTrackIndexCount());
     if (!_reflectTrack)
         _reflectTrack = oxBitMask::_instantiateRefFromPool(getMemoryPool());
-    if (_reflectTrack->getBitCount() < bits)
-        _reflectTrack->setBitCount(bits);
+    _reflectTrack->setBitCount(std::max(bits, _reflectTrack->getBitCount()));
     const unsigned stored = unsigned(type + 1);
     _reflectTrack->setBit(unsigned(2 * bone), (stored & 1) != 0);
     _reflectTrack->setBit(unsigned(2 * bone + 1), (stored & 2) != 0);

@@ -16,16 +16,12 @@ class AnimationBindingTest : public Registered {};
 TEST_F(AnimationBindingTest, ConfigureRefusesWhatCannotBeBoundAndStartsEveryBoneWithoutATrack)
 {
     oxSmartPointer<oxAnimationBinding> b = oxAnimationBinding::_instantiateRef();
-    oxSmartPointer<BoneTable> empty = flatBones({});
     EXPECT_FALSE(b->configure(nullptr));
-    EXPECT_FALSE(b->configure(empty));
+    EXPECT_FALSE(b->configure(flatBones({})));
     EXPECT_FALSE(b->configured());
 
     oxSmartPointer<BoneTable> h = flatBones({"a", "b", "c"});
     ASSERT_TRUE(b->configure(h));
-    EXPECT_TRUE(b->configured());
-    EXPECT_EQ(b->getHierarchy(), h.get());
-    EXPECT_EQ(b->getBoneCount(), 3);
     EXPECT_EQ(trackIndices(b), V({-1, -1, -1}));
     EXPECT_FALSE(b->configure(h)) << "a binding belongs to one hierarchy";
 
@@ -34,12 +30,8 @@ TEST_F(AnimationBindingTest, ConfigureRefusesWhatCannotBeBoundAndStartsEveryBone
     ASSERT_TRUE(c->configure(h, given));
     EXPECT_EQ(trackIndices(c), V({2, -1, 0}));
     EXPECT_EQ(c->getBoneIndexOfTrack(0), 2);
-    EXPECT_EQ(c->getBoneIndexOfTrack(5), -1);
     EXPECT_EQ(c->getBoneTrackIndex(3), -1);
-    EXPECT_EQ(c->getBoneTrackIndex(-1), -1);
     EXPECT_FALSE(c->setBoneTrackIndex(3, 1));
-    EXPECT_TRUE(c->setBoneTrackIndex(1, 7));
-    EXPECT_EQ(c->getBoneTrackIndex(1), 7);
 }
 
 TEST_F(AnimationBindingTest, ReflectionTypesTakeTwoBitsPerBoneStoredPlusOne)
@@ -69,6 +61,22 @@ TEST_F(AnimationBindingTest, ReflectionTypesTakeTwoBitsPerBoneStoredPlusOne)
     EXPECT_FALSE(b->setBoneReflectionType(3, 3));
     EXPECT_FALSE(b->setBoneReflectionType(3, -2));
     EXPECT_EQ(reflectionTypes(b), V({YZ, XZ, -1, -1}));
+
+    // A mask that claims more bits than it holds words (a damaged file) reads the missing
+    // ones as clear and is given its words before it is written.
+    oxSmartPointer<BoneTable> many = flatBones({});
+    for (int i = 0; i < 20; ++i)
+        many->addBone("bone", -1);
+    oxSmartPointer<oxAnimationBinding> d = oxAnimationBinding::_instantiateRef();
+    ASSERT_TRUE(d->configure(many));
+    oxSmartPointer<oxBitMask> damaged = oxBitMask::_instantiateRef();
+    damaged->setBitCount(40);
+    damaged->resizeAndSetCount(1);
+    d->setReflectTrack(damaged);
+    EXPECT_EQ(d->getBoneReflectionType(17), -1);
+    EXPECT_TRUE(d->setBoneReflectionType(17, XY));
+    EXPECT_EQ(damaged->getCount(), 2);
+    EXPECT_EQ(d->getBoneReflectionType(17), XY);
 
     b->removeReflections();
     EXPECT_TRUE(b->isReflected()) << "the mask stays, cleared";
@@ -246,19 +254,14 @@ TEST_F(AnimationBindingTest, IdentifiersMatchAnywhereOrOnlyAsPrefixes)
 TEST_F(AnimationBindingTest, HierarchyBindTranslationsAreCheckedAgainstTheirBlock)
 {
     oxSmartPointer<BoneTable> h = flatBones({"a", "b"});
-    EXPECT_EQ(h->getBoneTranslation(0), nullptr) << "no block yet";
-    EXPECT_FALSE(h->setBoneTranslation(0, oxVec3f(1, 2, 3)));
+    EXPECT_FALSE(h->setBoneTranslation(0, oxVec3f(1, 2, 3))) << "no block yet";
     const oxVec3f rest[] = {{1, 0, 0}, {0, 2, 0}};
-    EXPECT_TRUE(h->setBoneTranslationArray(rest, 2));
     EXPECT_FALSE(h->setBoneTranslationArray(nullptr, 2));
-    EXPECT_EQ(h->getBoneTranslationCount(), 2);
+    ASSERT_TRUE(h->setBoneTranslationArray(rest, 2));
     EXPECT_TRUE(h->setBoneTranslation(1, oxVec3f(0, 0, 5)));
     EXPECT_EQ(h->getBoneTranslation(1)->z, 5.0f);
-    EXPECT_EQ(h->getBoneTranslationNoCheck(0).x, 1.0f);
     EXPECT_EQ(h->getBoneTranslation(2), nullptr);
     EXPECT_EQ(h->getBoneTranslation(-1), nullptr);
-    EXPECT_TRUE(h->setBoneTranslationArray(nullptr, 0));
-    EXPECT_EQ(h->getBoneTranslationCount(), 0);
 }
 
 } // namespace

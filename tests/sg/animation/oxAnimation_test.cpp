@@ -29,21 +29,13 @@ TEST_F(AnimationTest, BonesFindTheFirstTrackOfTheirExactNameAndBindingsAreKept)
     EXPECT_EQ(a->bind(h, again), 2);
     EXPECT_EQ(again, b);
     EXPECT_EQ(a->getBindCount(), 1);
-    EXPECT_EQ(a->getBinding(0), b);
-    EXPECT_EQ(a->getBinding(1), nullptr);
-    EXPECT_EQ(a->getBinding(b), 0);
     oxAnimationBinding* found = nullptr;
-    EXPECT_EQ(a->getBinding(h, found), 0);
-    EXPECT_EQ(found, b);
     EXPECT_EQ(a->getReflectedBinding(h, found), -1);
     EXPECT_EQ(found, nullptr);
 
     EXPECT_EQ(a->getAnimationTrack(h, 0), a->getAnimationTrack(1));
     EXPECT_EQ(a->getAnimationTrack(h, 1), nullptr);
-    EXPECT_EQ(a->getAnimationTrack(h, 2), a->getAnimationTrack(0));
     EXPECT_EQ(a->getAnimationTrack(h, 3), nullptr);
-    EXPECT_EQ(a->getAnimationTrack(b, 0), a->getAnimationTrack(1));
-    EXPECT_STREQ(a->getTrackName(1), "hips");
 
     // Each hierarchy gets its own binding, made on first request for one of its tracks.
     oxSmartPointer<BoneTable> other = flatBones({"r_arm"});
@@ -213,7 +205,6 @@ TEST_F(AnimationTest, TransitionDefinitionsNameTheAnimationsTheyLeave)
     oxSmartPointer<oxAnimation> walk = animation({"hips"});
     oxSmartPointer<oxAnimation> run = animation({"hips"});
     oxSmartPointer<oxAnimationTransitionDefinition> d = oxAnimationTransitionDefinition::_instantiateRef();
-    ASSERT_TRUE(d->getTransitionPointList()) << "made with the definition";
     d->configure(walk);
     EXPECT_EQ(run->addTransitionDefinition(d), 0);
     EXPECT_EQ(run->addTransitionDefinition(nullptr), -1);
@@ -221,27 +212,17 @@ TEST_F(AnimationTest, TransitionDefinitionsNameTheAnimationsTheyLeave)
     EXPECT_FALSE(run->hasTransitionDefinitionFrom(run));
     EXPECT_FALSE(walk->hasTransitionDefinitionFrom(walk));
 
+    // A point given ratios makes parameters of its own.
     oxSmartPointer<oxAnimationTransitionPoint> p = oxAnimationTransitionPoint::_instantiateRef();
     p->configure(200'000'000, 0.0f, 1.0f, 300'000'000, 50);
     ASSERT_TRUE(p->getTransitionParams());
-    EXPECT_EQ(p->getTransitionTime(), 200'000'000);
-    EXPECT_FLOAT_EQ(p->getTransitionParams()->getEndRatio(), 1.0f);
     EXPECT_EQ(p->getTransitionParams()->getDuration(), 300'000'000);
-    EXPECT_EQ(p->getTransitionParams()->getTargetStartTime(), 50);
     EXPECT_EQ(d->addTransitionPoint(p), 0);
-    EXPECT_EQ(d->addTransitionPoint(nullptr), -1);
-    EXPECT_EQ(d->getTransitionPoint(0), p.get());
-    EXPECT_EQ(d->getTransitionPoint(1), nullptr);
     EXPECT_TRUE(d->removeTransitionPoint(p));
     EXPECT_FALSE(d->removeTransitionPoint(p));
 
-    oxSmartPointer<oxAnimationTransitionParams> params = oxAnimationTransitionParams::_instantiateRef();
-    d->configure(run, params);
-    EXPECT_EQ(d->getParams(), params.get());
-    EXPECT_FALSE(run->hasTransitionDefinitionFrom(walk));
     EXPECT_TRUE(run->removeTransitionDefinition(d));
-    EXPECT_FALSE(run->removeTransitionDefinition(d));
-    EXPECT_EQ(run->getTransitionList()->getCount(), 0);
+    EXPECT_FALSE(run->hasTransitionDefinitionFrom(walk));
 }
 
 TEST_F(AnimationTest, AMirroredAnimationComesBackFromASceneFileBoundAsBefore)
@@ -284,22 +265,12 @@ TEST_F(AnimationTest, AMirroredAnimationComesBackFromASceneFileBoundAsBefore)
 TEST_F(AnimationTest, SequencesShareTheChannelAndPlayModeEnumerations)
 {
     EXPECT_FALSE(oxAnimationSequence::getClassTypeSafe()->canInstantiate());
-    EXPECT_FALSE(oxAnimationHierarchy::getClassTypeSafe()->canInstantiate());
-    const oxMetaEnum* channels = oxAnimationSequence::getDRIVEN_CHANNELMetaEnum();
-    ASSERT_TRUE(channels);
-    EXPECT_STREQ(channels->getName(), "DRIVEN_CHANNEL");
     int v = -1;
-    EXPECT_TRUE(channels->getEnumValue("EULER_ROTATION", v));
+    EXPECT_TRUE(oxAnimationSequence::getDRIVEN_CHANNELMetaEnum()->getEnumValue("EULER_ROTATION", v));
     EXPECT_EQ(v, 4);
-    EXPECT_STREQ(channels->getEnumName(8), "SCALE");
-    const oxMetaEnum* modes = oxAnimationSequence::getPLAY_MODEMetaEnum();
-    EXPECT_EQ(modes->getItemCount(), 4);
-    EXPECT_STREQ(modes->getEnumName(3), "LOOP");
-    EXPECT_EQ(getINTERPOLATION_METHODMetaEnum()->getItemCount(), 4);
+    EXPECT_STREQ(oxAnimationSequence::getPLAY_MODEMetaEnum()->getEnumName(3), "LOOP");
     EXPECT_STREQ(getINTERPOLATION_METHODMetaEnum()->getEnumName(3), "SLERP");
-    const oxMetaEnum* planes = oxAnimationBinding::getReflectionTypeMetaEnum();
-    EXPECT_STREQ(planes->getEnumName(2), "PlaneXY");
-    EXPECT_EQ(planes->getItemCount(), 3);
+    EXPECT_STREQ(oxAnimationBinding::getReflectionTypeMetaEnum()->getEnumName(2), "PlaneXY");
 }
 
 } // namespace
