@@ -43,6 +43,8 @@
 #include "sg/animation/oxAnimationHierarchy.h"
 #include "sg/animation/oxAnimationTrack.h"
 #include "sg/animation/oxAnimationBinding.h"
+#include "sg/animation/oxAnimationTransitionParams.h"
+#include "sg/animation/oxAnimationTransitionPoint.h"
 #include "sg/animation/oxAnimationTransitionDefinition.h"
 #include "sg/animation/oxAnimation.h"
 #include "sg/animation/oxAnimationToken.h"

@@ -4,44 +4,6 @@
 
 namespace Kel::Sg {
 
-void oxAnimationTransitionParams::arkRegisterInitialize(oxFields<oxAnimationTransitionParams>& f)
-{
-    f.add(OX_FIELD(startRatio));
-    f.add(OX_FIELD(endRatio));
-    f.add(OX_FIELD(duration));
-    f.add(OX_FIELD(targetStartTime));
-}
-
-void oxAnimationTransitionParams::configure(float startRatio, float endRatio, int64_t duration,
-                                            int64_t targetStartTime)
-{
-    _startRatio = startRatio;
-    _endRatio = endRatio;
-    _duration = duration;
-    _targetStartTime = targetStartTime;
-}
-
-void oxAnimationTransitionPoint::arkRegisterInitialize(oxFields<oxAnimationTransitionPoint>& f)
-{
-    f.add(OX_FIELD(transitionTime));
-    f.add(OX_FIELD(transitionParams));
-}
-
-void oxAnimationTransitionPoint::configure(int64_t time, oxAnimationTransitionParams* params)
-{
-    _transitionTime = time;
-    _transitionParams = params;
-}
-
-void oxAnimationTransitionPoint::configure(int64_t time, float startRatio, float endRatio, int64_t duration,
-                                           int64_t targetStartTime)
-{
-    oxSmartPointer<oxAnimationTransitionParams> params =
-        oxAnimationTransitionParams::_instantiateRefFromPool(getMemoryPool());
-    params->configure(startRatio, endRatio, duration, targetStartTime);
-    configure(time, params);
-}
-
 oxAnimationTransitionDefinition::~oxAnimationTransitionDefinition() = default;
 
 void oxAnimationTransitionDefinition::arkRegisterInitialize(oxFields<oxAnimationTransitionDefinition>& f)
