@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -269,7 +270,9 @@ void oxAnimationBinding::applySwapListToBinding()
         const int first = _chainSwapList->get(3 * k);
         const int second = _chainSwapList->get(3 * k + 1);
         const int type = _chainSwapList->get(3 * k + 2);
-        const bool applied = (first <= 0 && second <= 0) ? exchange(-first, -second, type)
+        // The lowest int has no negation: no bone is recorded as it.
+        const bool negatable = first != INT32_MIN && second != INT32_MIN;
+        const bool applied = (first <= 0 && second <= 0) ? negatable && exchange(-first, -second, type)
                                                          : exchangeChains(first, second, type);
         if (!applied)
             oxReportWarning("oxAnimationBinding: recorded swap (%d, %d, %d) does not fit the hierarchy; skipped",
