@@ -95,6 +95,22 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxAttrPoolManager::arkRegister,
     &Sg::oxAppearance::arkRegister,
     &Sg::oxAppearanceList::arkRegister,
+    &Sg::oxAnimationSequence::arkRegister,
+    &Sg::oxAnimationToken::arkRegister,
+    &Sg::oxAnimationTokenList::arkRegister,
+    &Sg::oxAnimationInfo::arkRegister,
+    &Sg::oxAnimationHierarchy::arkRegister,
+    &Sg::oxAnimationBinding::arkRegister,
+    &Sg::oxAnimationBindingList::arkRegister,
+    &Sg::oxAnimationTrack::arkRegister,
+    &Sg::oxAnimationTrackList::arkRegister,
+    &Sg::oxAnimationTransitionParams::arkRegister,
+    &Sg::oxAnimationTransitionPoint::arkRegister,
+    &Sg::oxAnimationTransitionPointList::arkRegister,
+    &Sg::oxAnimationTransitionDefinition::arkRegister,
+    &Sg::oxAnimationTransitionDefinitionList::arkRegister,
+    &Sg::oxAnimation::arkRegister,
+    &Sg::oxAnimationList::arkRegister,
 };
 } // namespace
 

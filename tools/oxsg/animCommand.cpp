@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/oxCoreLibrary.h"
 #include "sg/OXSg.h"
 #include "tools/oxsg/oxsgCommand.h"
 #include "tools/oxsg/sceneInput.h"
@@ -135,6 +136,36 @@ void printSequences(const std::vector<Named>& sequences)
     }
 }
 
+// Keys and bytes of any per-bone source: keyframed, compressed, or neither (0).
+void sourceSize(oxTransformSource* source, int& keys, size_t& bytes)
+{
+    if (Seq* s = Seq::dynamicCast(source)) {
+        keys += s->getKeyFrameCount();
+        bytes += sequenceBytes(s);
+    } else if (auto* c = oxCompressedAnimationSequenceQS::dynamicCast(source)) {
+        keys += c->getKeyFrameCount();
+        bytes += compressedBytes(c);
+    }
+}
+
+void printAnimations(const std::vector<oxAnimation*>& animations)
+{
+    std::printf("animations: %zu\n", animations.size());
+    if (animations.empty())
+        return;
+    std::printf("  %-24s %6s %6s %11s %10s\n", "name", "tracks", "keys", "duration", "bytes");
+    for (oxAnimation* a : animations) {
+        int keys = 0;
+        size_t bytes = 0;
+        for (int i = 0; i < a->getTrackCount(); ++i)
+            if (oxAnimationTrack* track = a->getAnimationTrack(i))
+                sourceSize(track->getSource(), keys, bytes);
+        const std::string name(a->getName().view());
+        std::printf("  %-24s %6d %6d %9.3f s %10zu\n", name.empty() ? "(unnamed)" : name.c_str(), a->getTrackCount(),
+                    keys, double(a->getDuration()) / kSecond, bytes);
+    }
+}
+
 void printErrors(const std::vector<Named>& sequences)
 {
     std::printf("compression error at %.0f cm from each bone (mm; file units taken as metres):\n",
@@ -204,6 +235,8 @@ int runAnim(int argc, char** argv)
         std::fprintf(stderr, "usage: oxsg anim FILE [--error]\n");
         return 2;
     }
+    Kel::libOXCore_arkRegister();
+    oxArkRegisterForOXBFiles();
     oxsg::WarningScope warnings;
     oxOXBReader reader;
     if (reader.readFile(path) != kSuccess) {
@@ -222,6 +255,11 @@ int runAnim(int argc, char** argv)
             auto found = names.find(s);
             sequences.push_back({found != names.end() ? found->second : "#" + std::to_string(n), s});
         }
+    std::vector<oxAnimation*> animations;
+    for (uint32_t n = 1; n <= reader.getObjectCount(); ++n)
+        if (oxAnimation* a = oxAnimation::dynamicCast(reader.getObject(n)))
+            animations.push_back(a);
+    printAnimations(animations);
     printSequences(sequences);
     if (errors)
         printErrors(sequences);
