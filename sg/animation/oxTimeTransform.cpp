@@ -1,6 +1,7 @@
 #include "sg/animation/oxTimeTransform.h"
 
 #include "sg/animation/oxTimeTransform1_5.h"
+#include "sg/animation/oxKeyTime.h"
 
 namespace Kel::Sg {
 
@@ -23,8 +24,7 @@ void oxTimeTransform1_5::arkRegisterUser()
 
 int64_t oxTimeTransform1_5::getTransformedTime(int64_t t)
 {
-    const float coarse = float(uint32_t(uint64_t(t >> 18)));
-    return int64_t(coarse * _scaleFloat) * 262144 + _biasLong;
+    return int64_t(oxCoarseTime(t) * _scaleFloat) * 262144 + _biasLong;
 }
 
 // Only objects stored under the older class are handed over (it is the one class that

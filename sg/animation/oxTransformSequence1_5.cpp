@@ -3,24 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sg/animation/oxKeyTime.h"
+
 namespace Kel::Sg {
 
 namespace {
 
 constexpr float kDegreesToRadians = 0.017453292f;
 constexpr float kRadiansToDegrees = 57.29578f;
-
-// Times in units of 2^18 ns as 32-bit floats: fractions of a segment need no 64-bit
-// conversion, and a quarter of a millisecond is finer than any frame.
-inline float coarse(int64_t t)
-{
-    return float(uint32_t(uint64_t(t >> 18)));
-}
-
-inline float fraction(float a, float b)
-{
-    return b >= 0.000001f ? a / b : 0.0f;
-}
 
 // Angles about X, then Y, then Z (the order of oxQuaternionf::fromEuler) that give q.
 oxVec3f eulerRadians(const oxQuaternionf& q)
@@ -161,8 +151,8 @@ bool oxTransformSequence1_5::findSpan(int64_t time, int& cursor, Span& span) con
     if (t > last) {
         if (_playMode != LOOP)
             return hold(n - 1);
-        const float f = uniform ? fraction(std::fmod(coarse(t), coarse(spacing)), coarse(spacing))
-                                : fraction(coarse(t - last), coarse(end - last));
+        const float f = uniform ? oxSegmentFraction(std::fmod(oxCoarseTime(t), oxCoarseTime(spacing)), oxCoarseTime(spacing))
+                                : oxSegmentFraction(oxCoarseTime(t - last), oxCoarseTime(end - last));
         span = {n - 1, 0, f};
         return true;
     }
@@ -171,18 +161,13 @@ bool oxTransformSequence1_5::findSpan(int64_t time, int& cursor, Span& span) con
 
     if (uniform) {
         const int k0 = int(std::min<int64_t>(t / spacing, n - 1));
-        span = {k0, std::min(k0 + 1, n - 1), fraction(std::fmod(coarse(t), coarse(spacing)), coarse(spacing))};
+        span = {k0, std::min(k0 + 1, n - 1), oxSegmentFraction(std::fmod(oxCoarseTime(t), oxCoarseTime(spacing)), oxCoarseTime(spacing))};
         return true;
     }
-    int c = std::clamp(cursor, 1, n - 1);
-    if (t > times[c])
-        while (c < n - 1 && t > times[c])
-            ++c;
-    else
-        while (c > 1 && t < times[c - 1])
-            --c;
+    const int c = std::clamp(oxSeekKey(std::clamp(cursor, 1, n - 1), n, t, [times](int k) { return times[k]; }), 1,
+                             n - 1);
     cursor = c;
-    span = {c - 1, c, fraction(coarse(t - times[c - 1]), coarse(times[c] - times[c - 1]))};
+    span = {c - 1, c, oxSegmentFraction(oxCoarseTime(t - times[c - 1]), oxCoarseTime(times[c] - times[c - 1]))};
     return true;
 }
 

@@ -102,6 +102,15 @@ TEST_F(CompressedSequenceTest, ConfigureCopiesTheSourceAndIgnoresScaleAndOffset)
         EXPECT_NEAR(v.y, s->getTranslation(i)->y, 1e-3f);
         EXPECT_NEAR(c->getTranslation(i)->x, v.x, 0.0f);
     }
+    // Every component decodes within half a quantisation step (range / 65535 / 2) of the
+    // source; here the components span -1 to 4.
+    const float halfStep = 5.0f / 65535.0f / 2.0f + 1e-6f;
+    for (int i = 0; i < 3; ++i) {
+        oxVec3f v;
+        c->getTranslation(i, v);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_LE(std::fabs((&v.x)[k] - (&s->getTranslation(i)->x)[k]), halfStep) << i << " " << k;
+    }
     // Encoding one key back gives what decoding it gave, within one quantisation step.
     oxVec3f before;
     c->getTranslation(1, before);
