@@ -253,6 +253,10 @@ oxObject* oxMetaObject::construct(char* at, char* block, uint32_t flags, size_t 
 
 oxObject* oxMetaObject::createInstance(oxMemoryPool* pool, bool forFileRead)
 {
+    // An abstract older class whose objects are now made as a newer one: its description
+    // stands for the newer class.
+    if (!canInstantiate() && _registered && _redirect && _redirect != this)
+        return _redirect->createInstance(pool, forFileRead);
     if (!canInstantiate()) {
         oxReportWarning("class %s cannot be instantiated (%s)", _name.c_str(),
                         !_registered ? "not registered" : "abstract");
@@ -272,6 +276,8 @@ int oxMetaObject::createInstances(oxMemoryPool* pool, int n, oxObject** out)
     if (n <= 0)
         return 0;
     std::fill(out, out + n, nullptr);
+    if (!canInstantiate() && _registered && _redirect && _redirect != this)
+        return _redirect->createInstances(pool, n, out);
     if (!canInstantiate()) {
         oxReportWarning("class %s cannot be instantiated (%s)", _name.c_str(),
                         !_registered ? "not registered" : "abstract");

@@ -80,7 +80,8 @@ public:
     }
 
     // A new object with defaults applied and owned members created; null (with a warning)
-    // for classes that cannot be instantiated. A null pool means the default pool.
+    // for classes that cannot be instantiated. An abstract class redirected to a newer one
+    // gives an object of that class. A null pool means the default pool.
     oxObject* createInstance(oxMemoryPool* pool = nullptr, bool forFileRead = false);
     oxSmartPointer<oxObject> createInstanceRef(oxMemoryPool* pool = nullptr) { return createInstance(pool); }
     // n new objects laid out one after another in as few blocks as they fit (each on its own
@@ -225,9 +226,9 @@ public:
         return *this;
     }
     // The owner creates the referenced object when it is instantiated and holds it for life.
-    oxFieldDecl& constructWithOwner()
+    oxFieldDecl& constructWithOwner(bool on = true)
     {
-        _field->setConstructWithOwner(true);
+        _field->setConstructWithOwner(on);
         return *this;
     }
     // The owned member gets `bytes` of room instead of its class's (a list that usually
@@ -293,15 +294,22 @@ public:
     template <class M>
     oxFieldDecl<M> redeclare(oxMetaField** handle, const char* name, const M& value)
     {
+        oxFieldDecl<M> decl = redeclare<M>(handle, name);
+        if (decl.get())
+            decl.setDefault(value);
+        return decl;
+    }
+    // The same with the inherited properties kept, for the caller to change others (an owned
+    // member that the derived class does not create: constructWithOwner(false)).
+    template <class M>
+    oxFieldDecl<M> redeclare(oxMetaField** handle, const char* name)
+    {
         int index = _meta->getMetaFieldIndex(name);
         oxMetaField* inherited = _meta->getIndexedMetaField(index);
         oxMetaField* f = inherited ? _meta->replaceField(index, std::make_unique<oxMetaField>(*inherited)) : nullptr;
         if (handle)
             *handle = f;
-        oxFieldDecl<M> decl(f);
-        if (f)
-            decl.setDefault(value);
-        return decl;
+        return oxFieldDecl<M>(f);
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "sg/nodes/oxGraphPath.h"
 
+#include "sg/animation/oxTimeTransform.h"
 #include "sg/nodes/oxTransform.h"
 
 namespace Kel::Sg {
@@ -64,7 +65,13 @@ void oxGraphPath::getTransformMatrix(int count, oxMatrix44f* out, int64_t t) con
 {
     out->makeIdentity();
     for (int i = 0; i < count; ++i) {
-        auto* transform = oxTransform::dynamicCast(getNode(i));
+        oxNode* node = getNode(i);
+        // Transforms below a time transform run on its clock, as in a draw.
+        if (auto* clock = oxTimeTransform::dynamicCast(node)) {
+            t = clock->getTransformedTime(t);
+            continue;
+        }
+        auto* transform = oxTransform::dynamicCast(node);
         if (!transform || transform->getTarget() != oxTransform::MODEL_VIEW_MATRIX)
             continue;
         transform->update(t);

@@ -1,7 +1,9 @@
 #include "sg/nodes/oxSceneInfo.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "sg/animation/oxTransformSequence1_5.h"
 #include "sg/nodes/oxCamera.h"
 #include "sg/nodes/oxTransformSource.h"
 
@@ -50,7 +52,10 @@ void oxSceneInfo::updateAnimationTime(oxDirectory* dir)
         if (!source)
             continue;
         const int64_t first = source->getFirstFrameTime();
-        const int64_t last = source->getLastFrameTime();
+        int64_t last = source->getLastFrameTime();
+        // A sequence's cycle may run past its last key.
+        if (auto* sequence = oxTransformSequence1_5::dynamicCast(source))
+            last = std::max(last, first + sequence->getDuration());
         if (first < _animationBegin)
             _animationBegin = first;
         if (last > _animationEnd)

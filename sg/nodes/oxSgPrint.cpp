@@ -12,6 +12,7 @@
 #include "platform/attrs/oxStateAttrs.h"
 #include "platform/attrs/oxVertexBlendAttrs.h"
 #include "platform/core/oxEnumTable.h"
+#include "sg/animation/oxTransformSequence.h"
 #include "sg/nodes/oxAttrSet.h"
 #include "sg/nodes/oxTransform.h"
 
@@ -127,8 +128,11 @@ private:
         else
             line += format("%s named \"%s\"", className(node), node->getName().c_str());
         if (auto* transform = oxTransform::dynamicCast(node))
-            if (const oxTransformSource* source = transform->getTransformSource())
+            if (const oxTransformSource* source = transform->getTransformSource()) {
                 line += format(" : %s[%s]", className(source), address(source).c_str());
+                if (auto* sequence = oxTransformSequence::dynamicCast(source))
+                    line += format(" %d keys", sequence->getKeyFrameCount());
+            }
         emit(line + "\n");
         if (!first)
             return false;

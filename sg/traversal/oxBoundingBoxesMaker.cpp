@@ -1,6 +1,7 @@
 #include "sg/traversal/oxBoundingBoxesMaker.h"
 
 #include "platform/attrs/oxGeometryAttr2.h"
+#include "sg/animation/oxTransformSequence.h"
 #include "sg/nodes/oxGeometry.h"
 #include "sg/nodes/oxLightSet.h"
 #include "sg/nodes/oxTransform.h"
@@ -106,13 +107,27 @@ bool oxBoundingBoxesMaker::walk(oxNode* node, oxBox3f& out)
 }
 
 // The subtree's extent, in the transform's own space, into its parent's space. A transform
-// whose matrix comes from a source may move, so its box is not stored; without a source
-// the matrix is taken as it stands.
+// whose matrix comes from a source may move, so its box is not stored; over the whole
+// animation a keyframed source gives the extent under every one of its keys (other sources
+// cannot be sampled and leave the extent where it is). Without a source the matrix is taken
+// as it stands.
 bool oxBoundingBoxesMaker::walkTransform(oxNode* node, oxBox3f& box)
 {
     auto* transform = static_cast<oxTransform*>(node);
     const bool driven = transform->getTransformSource() != nullptr;
     if (_useWholeAnimation) {
+        auto* sequence = oxTransformSequence::dynamicCast(transform->getTransformSource());
+        if (sequence && !box.isEmpty() && sequence->getKeyFrameCount() > 0) {
+            oxBox3f swept;
+            for (int i = 0; i < sequence->getKeyFrameCount(); ++i) {
+                oxMatrix44f key;
+                sequence->getMatrix(i, &key);
+                oxBox3f moved = box;
+                moved.transform(key);
+                swept.extendBy(moved);
+            }
+            box = swept;
+        }
         if (driven)
             return false;
         transform->update(0);

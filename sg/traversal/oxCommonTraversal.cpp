@@ -8,6 +8,8 @@
 #include "platform/attrs/oxLightAttr.h"
 #include "platform/attrs/oxTextureUnitAttrs.h"
 #include "platform/attrs/oxVertexBlendAttrs.h"
+#include "sg/animation/oxTimeTransform.h"
+#include "sg/animation/oxTransformRecorder.h"
 #include "sg/nodes/oxBillboard.h"
 #include "sg/nodes/oxBlendMatrixSelect.h"
 #include "sg/nodes/oxClipPlane.h"
@@ -177,6 +179,35 @@ OX_TRAVERSAL_RETURN oxCommonTraverseTimeSwitch(oxTraversal* t, oxObject* object)
     // The child is held while it is drawn: a node function below may change the switch.
     oxSmartPointer<oxNode> child = node->getNode(oxCommonTraversal::toSeconds(ct->getTimeAsLong()));
     return child ? t->dispatch(child) : OX_TRAVERSAL_CONTINUE;
+}
+
+// The subtree runs on the node's clock: transforms below evaluate their sources at it, and
+// the time attribute tells the device the same.
+OX_TRAVERSAL_RETURN oxCommonTraverseTimeTransform(oxTraversal* t, oxObject* object)
+{
+    oxCommonTraversal* ct = common(t);
+    auto* node = static_cast<oxTimeTransform*>(object);
+    const int64_t time = node->getTransformedTime(ct->getTimeAsLong());
+    ct->pushTime(time);
+    auto* attr = static_cast<oxTimeAttr*>(ct->getAttrPool(oxTimeAttr::getClassTypeSafe())->allocate());
+    attr->setTimeAsLong(time);
+    oxAttrStackManager* m = ct->getAttrStackManager();
+    m->pushAttr(attr);
+    const OX_TRAVERSAL_RETURN r = oxTraverseGroup(t, node);
+    m->popAttr(attr);
+    ct->popTime();
+    return stopOrContinue(r);
+}
+
+OX_TRAVERSAL_RETURN oxCommonTraverseTransformRecorder(oxTraversal* t, oxObject* object)
+{
+    oxCommonTraversal* ct = common(t);
+    auto* node = static_cast<oxTransformRecorder*>(object);
+    const oxMatrix44f& modelView = ct->getTopMatrix();
+    const oxMatrix44f world = modelView * ct->getInverseViewMatrix();
+    node->setMatrix(&world);
+    node->setMvmMatrix(&modelView);
+    return stopOrContinue(oxTraverseGroup(t, node));
 }
 
 OX_TRAVERSAL_RETURN oxCommonTraverseLightSet(oxTraversal* t, oxObject* object)
@@ -359,6 +390,8 @@ const oxTraversalFunctionRow kFunctions[] = {
     {&oxSwitch::getClassTypeSafe, &oxCommonTraverseSwitch},
     {&oxModelViewMatrixBoneSelect::getClassTypeSafe, &oxCommonTraverseModelViewMatrixBoneSelect},
     {&oxTimeSwitch::getClassTypeSafe, &oxCommonTraverseTimeSwitch},
+    {&oxTimeTransform::getClassTypeSafe, &oxCommonTraverseTimeTransform},
+    {&oxTransformRecorder::getClassTypeSafe, &oxCommonTraverseTransformRecorder},
     {&oxClipPlaneSet::getClassTypeSafe, &oxCommonTraverseClipPlaneSet},
     {&oxDOFShader::getClassTypeSafe, &oxCommonTraverseDOFShader},
 };

@@ -217,6 +217,8 @@ OX_TRAVERSAL_RETURN oxCommonTraverseBillboard(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseSwitch(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseLod(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseTimeSwitch(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseTimeTransform(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseTransformRecorder(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseLightSet(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseLightStateSet(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseClipPlaneSet(oxTraversal* t, oxObject* node);

@@ -264,20 +264,30 @@ oxMatrix44f at(float x, float y, float z)
     return m;
 }
 
-// Motion as a loop of `steps` transforms of one subtree, each shown for period / steps
-// seconds; `pose(f)` gives the matrix at the fraction f of the period.
+// Motion as a keyframed transform over one subtree: `keys` poses a period apart / keys,
+// `pose(f)` giving the matrix at the fraction f of the period, blended between keys (rotations
+// along the sphere). The last key closes the cycle on the first pose.
 template <class F>
-oxSmartPointer<oxTimeSwitch> loop(const char* name, oxNode* subject, double period, int steps,
-                                  oxTimeSwitch::PLAY_MODE mode, F&& pose)
+oxSmartPointer<oxTransform> keyed(const char* name, oxNode* subject, double period, int keys, PLAY_MODE mode,
+                                  F&& pose)
 {
-    oxSmartPointer<oxTimeSwitch> motion = named<oxTimeSwitch>(name);
-    motion->setPlayMode(mode);
-    for (int i = 0; i < steps; ++i) {
-        const std::string step = std::string(name) + " " + std::to_string(i);
-        motion->appendChild(placed(step.c_str(), pose(float(i) / float(steps)), subject),
-                            period * double(i + 1) / double(steps));
+    oxSmartPointer<oxTransformSequence1_5> motion = oxTransformSequence1_5::_instantiateRef();
+    motion->setComponentChannels(TRANSLATION | QUATERNION_ROTATION);
+    motion->setKeyFrameCount(keys + 1);
+    const int64_t cycle = int64_t(period * 1e9);
+    for (int i = 0; i <= keys; ++i) {
+        const float f = float(i) / float(keys);
+        const oxMatrix44f m = pose(f);
+        motion->setTimeAsLong(i, cycle * i / keys);
+        motion->setMatrix(i, &m);
     }
-    return motion;
+    motion->validateKeyframes();
+    motion->setDuration(cycle);
+    motion->setPlayMode(mode);
+    oxSmartPointer<oxTransform> t = named<oxTransform>(name);
+    t->setTransformSource(motion);
+    t->appendChild(subject);
+    return t;
 }
 
 oxSmartPointer<oxLightAttr> light(OX_GFX_LIGHT_TYPE type, const oxVec3f& where, const oxVec4f& colour,
@@ -331,7 +341,7 @@ oxSmartPointer<oxGroup> buildDemoScene()
     // Things that move.
     oxSmartPointer<oxGeometry> ring =
         shape("torus", torus(0.8f, 0.3f, 48, 24), material(oxVec4f(0.85f, 0.2f, 0.12f, 1), 60, 0.8f));
-    lit->appendChild(loop("spin", ring, 4.0, 96, oxTimeSwitch::REPEAT, [](float f) {
+    lit->appendChild(keyed("spin", ring, 4.0, 24, REPEAT, [](float f) {
         oxMatrix44f m;
         m.makeRotationX(0.5f * kPi);
         m.postMultiply(oxMatrix44f().makeRotationY(2 * kPi * f));
@@ -339,7 +349,7 @@ oxSmartPointer<oxGroup> buildDemoScene()
         return m;
     }));
     oxSmartPointer<oxGeometry> box = shape("crate", crate(1.1f), material(oxVec4f(1, 1, 1, 1)), planks());
-    lit->appendChild(loop("orbit", box, 8.0, 120, oxTimeSwitch::REPEAT, [](float f) {
+    lit->appendChild(keyed("orbit", box, 8.0, 32, REPEAT, [](float f) {
         const float a = 2 * kPi * f;
         oxMatrix44f m;
         m.makeRotationY(a + 0.4f);
@@ -348,7 +358,7 @@ oxSmartPointer<oxGroup> buildDemoScene()
     }));
     oxSmartPointer<oxGeometry> ball =
         shape("ball", sphere(0.55f, 32, 16), material(oxVec4f(0.95f, 0.75f, 0.15f, 1), 80, 0.9f));
-    lit->appendChild(loop("bounce", ball, 1.2, 36, oxTimeSwitch::BOUNCE, [](float f) {
+    lit->appendChild(keyed("bounce", ball, 1.2, 12, BOUNCE, [](float f) {
         return at(3.2f, 0.55f + 1.8f * std::sin(0.5f * kPi * f), 2.2f);
     }));
 

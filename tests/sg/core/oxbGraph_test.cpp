@@ -370,6 +370,24 @@ TEST_F(OXBGraph, AbstractOlderClassIsReadIntoTheNewerClassThatDerivesFromIt)
     EXPECT_EQ(read->_seconds, 0.0);
 }
 
+TEST_F(OXBGraph, AbstractRedirectedClassInstantiatesAsTheNewerClass)
+{
+    oxSmartPointer<oxObject> made = AbstractOld::getClassTypeSafe()->createInstance();
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->getMetaObject(), DerivedNew::getClassTypeSafe());
+    oxObject* batch[2] = {};
+    EXPECT_EQ(AbstractOld::getClassTypeSafe()->createInstances(nullptr, 2, batch), 2);
+    for (oxObject* o : batch) {
+        ASSERT_TRUE(o);
+        EXPECT_EQ(o->getMetaObject(), DerivedNew::getClassTypeSafe());
+        oxSmartPointer<oxObject> release(o);
+    }
+    // A class that can be made itself is made as itself, redirected or not.
+    oxSmartPointer<oxObject> old = OldTimer::getClassTypeSafe()->createInstance();
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->getMetaObject(), OldTimer::getClassTypeSafe());
+}
+
 TEST_F(OXBGraph, DirectoryListsObjectsOnceAndFindsInfosByTypeAndName)
 {
     oxSmartPointer<oxDirectory> dir = oxDirectory::_instantiate();

@@ -236,7 +236,15 @@ TEST(OXBRoundTripCoverage, TheWalkFindsTheLibraryAndTheTestClasses)
 {
     std::vector<std::string> names = storableClasses();
     for (const char* expected : {"oxGroup", "oxNode", "oxNodeList", "oxAABox", "oxDirectory", "oxFloatList",
-                                 "oxObjectStringMap", "oxBitMask", "oxObjectPool", "AllKinds", "WeightTable"})
+                                 "oxObjectStringMap", "oxBitMask", "oxObjectPool", "AllKinds", "WeightTable",
+                                 "oxTransformSequence1_5", "oxCompressedTransformSequence1_5Data",
+                                 "oxTimeTransform1_5", "oxTransformRecorder",
+                                 "oxCompressedAnimationSequenceQS", "oxCompressedBezierAnimationSequenceQS", "oxAnimation",
+                                 "oxAnimationTrack", "oxAnimationTrackList", "oxAnimationBinding",
+                                 "oxAnimationBindingList", "oxAnimationTransitionDefinition",
+                                 "oxAnimationTransitionDefinitionList", "oxAnimationTransitionParams",
+                                 "oxAnimationTransitionPoint", "oxAnimationTransitionPointList", "oxAnimationInfo",
+                                 "oxAnimationToken", "oxAnimationTokenList", "oxAnimationList", "BoneTable"})
         EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
     EXPECT_EQ(std::find(names.begin(), names.end(), "oxMetaObject"), names.end());
     EXPECT_EQ(std::find(names.begin(), names.end(), "OldTimer"), names.end());

@@ -2,6 +2,8 @@
 // Classes and helpers shared by the scene-file tests: a class with a field of every kind,
 // an older class redirected to a newer one (concrete and abstract forms), a container
 // outside the core lists; the builder of hand-made files comes from the core's tests.
+#include <strings.h>
+
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -232,10 +234,86 @@ protected:
     }
 };
 
+// The least animation hierarchy: bones with names and parents, no joints. A bone's matrix
+// is its local pose times its parent's.
+class BoneTable : public oxAnimationHierarchy {
+    OX_CLASS(BoneTable, oxAnimationHierarchy)
+    OX_FIELDS(names, parents)
+public:
+    // The new bone's index.
+    int addBone(const char* name, int parent)
+    {
+        _parents->append(parent);
+        return _names->append(oxStringRef(name));
+    }
+
+    void update(oxTraversal*, oxActor*, const oxMatrix44f* local, oxMatrix44f* bones, oxMatrix44f*,
+                oxAnimationModifierList*) override
+    {
+        for (int b = 0; b < getBoneCount(); ++b) {
+            const int p = getParent(b);
+            bones[b] = p >= 0 && p < b ? local[b] * bones[p] : local[b];
+        }
+    }
+    int getBoneCount() const override { return _names->getCount(); }
+    int getJointCount() const override { return 0; }
+    const char* getBoneName(int bone) const override
+    {
+        return bone >= 0 && bone < getBoneCount() ? _names->get(bone).get() : nullptr;
+    }
+    int findBoneIndex(const char* name) const override
+    {
+        for (int b = 0; name && b < getBoneCount(); ++b)
+            if (const char* n = getBoneName(b); n && strcasecmp(n, name) == 0)
+                return b;
+        return -1;
+    }
+    int getParent(int bone) const override
+    {
+        return bone >= 0 && bone < _parents->getCount() ? _parents->get(bone) : -1;
+    }
+    int getChild(int parent, int& cursor) const override
+    {
+        for (int b = cursor < 0 ? 0 : cursor; b < getBoneCount(); ++b)
+            if (getParent(b) == parent) {
+                cursor = b + 1;
+                return b;
+            }
+        return -1;
+    }
+    int getChildCount(int parent) const override
+    {
+        int n = 0, cursor = 0;
+        while (getChild(parent, cursor) >= 0)
+            ++n;
+        return n;
+    }
+    int getSpecifiedChild(int parent, int k) const override
+    {
+        int cursor = 0, child = -1;
+        for (int i = 0; i <= k; ++i)
+            if ((child = getChild(parent, cursor)) < 0)
+                return -1;
+        return child;
+    }
+
+protected:
+    BoneTable() = default;
+    static void arkRegisterInitialize(oxFields<BoneTable>& f)
+    {
+        f.add(OX_FIELD(names)).constructWithOwner();
+        f.add(OX_FIELD(parents)).constructWithOwner();
+    }
+
+    oxSmartPointer<oxStringRefList> _names;
+    oxSmartPointer<oxIntList> _parents;
+};
+
 inline void registerAll()
 {
     oxbsamples::registerLibraries();
     ScaleSource::arkRegister();
+    BoneTable::arkRegister();
     AllKinds::arkRegister();
     AllKindsList::arkRegister();
     WeightTable::arkRegister();

@@ -180,3 +180,12 @@ TEST_F(SgPrintTest, AStoredSceneFilePrintsWithItsGeometry)
 }
 
 } // namespace
+
+TEST_F(SgPrintTest, ASequenceSourceTellsItsKeyCount)
+{
+    oxSmartPointer<oxTransform> walk = named<oxTransform>("walk");
+    oxSmartPointer<oxTransformSequence1_5> keys = oxTransformSequence1_5::_instantiateRef();
+    keys->setKeyFrameCount(3);
+    walk->setTransformSource(keys);
+    EXPECT_EQ(printed(walk), "oxTransform named \"walk\" : oxTransformSequence1_5[" + hex(keys) + "] 3 keys\n");
+}

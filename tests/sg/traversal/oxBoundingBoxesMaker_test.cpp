@@ -183,3 +183,30 @@ TEST_F(BoundsTest, OptimizeDropsBoundsASingleChildRepeats)
     EXPECT_TRUE(pair->getBound()) << "three children";
     EXPECT_TRUE(shared->getBound()) << "two parents";
 }
+
+TEST_F(BoundsTest, ASequenceDrivenTransformEnclosesItsChildUnderEveryKey)
+{
+    oxSmartPointer<oxGroup> top = oxGroup::_instantiateRef();
+    oxSmartPointer<oxTransform> driven = oxTransform::_instantiateRef();
+    oxSmartPointer<oxTransformSequence1_5> keys = oxTransformSequence1_5::_instantiateRef();
+    keys->setComponentChannels(oxTransformSequence::TRANSLATION | oxTransformSequence::SCALE);
+    keys->setKeyFrameCount(3);
+    const oxVec3f at[3] = {{0, 0, 0}, {10, 0, 0}, {0, -4, 0}}, scale[3] = {{1, 1, 1}, {1, 1, 1}, {2, 2, 2}};
+    for (int i = 0; i < 3; ++i) {
+        keys->setTimeAsLong(i, i * 1000000000LL);
+        keys->setTranslation(i, &at[i]);
+        keys->setScale(i, &scale[i]);
+    }
+    keys->setDuration(2000000000);
+    driven->setTransformSource(keys);
+    oxSmartPointer<oxGeometry> inside = geometry({0, 0, 0}, {1, 1, 1});
+    driven->appendChild(inside);
+    top->appendChild(driven);
+
+    maker->setUseWholeAnimation();
+    ASSERT_TRUE(maker->apply(top));
+    EXPECT_EQ(boundOf(inside), oxBox3f({0, 0, 0}, {1, 1, 1}));
+    EXPECT_FALSE(driven->getBound()) << "a driven transform moves: its box is not stored";
+    EXPECT_FALSE(top->getBound());
+    EXPECT_EQ(maker->getBoundingBox(top)->getBox(), oxBox3f({0, -4, 0}, {11, 1, 2}));
+}
