@@ -49,6 +49,13 @@ oxUnsignedShortList* sizeExactly(oxSmartPointer<oxUnsignedShortList>& list, int 
     return list;
 }
 
+// value = u × range / 65535 + base, per component. Local, so that evaluation inlines it.
+inline void decode(const uint16_t* u, int components, float base, float rangeOverMax, float* out)
+{
+    for (int c = 0; c < components; ++c)
+        out[c] = float(u[c]) * rangeOverMax + base;
+}
+
 bool holds(const oxUnsignedShortList* list, int values)
 {
     return list && list->getCount() >= values;
@@ -82,25 +89,12 @@ uint16_t oxCompressedAnimationSequenceQS::encodeTime(int64_t t)
     return uint16_t(sign | ((uint64_t(t) >> 23) & 0xffff));
 }
 
-int64_t oxCompressedAnimationSequenceQS::decodeTime(uint16_t word)
-{
-    const int64_t magnitude = int64_t(word & 0x7fff) << 23;
-    return (word & 0x8000) ? -magnitude : magnitude;
-}
-
 void oxCompressedAnimationSequenceQS::setTime(int key, int64_t t)
 {
     _compressedTimeList->set(key, encodeTime(t));
 }
 
 // ---- single keys ---------------------------------------------------------------------------
-
-void oxCompressedAnimationSequenceQS::decode(const uint16_t* u, int components, float base, float rangeOverMax,
-                                             float* out)
-{
-    for (int c = 0; c < components; ++c)
-        out[c] = float(u[c]) * rangeOverMax + base;
-}
 
 void oxCompressedAnimationSequenceQS::getTranslation(int key, oxVec3f& out) const
 {

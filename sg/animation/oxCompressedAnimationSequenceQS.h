@@ -70,7 +70,11 @@ public:
     int64_t getFirstTime() const { return getTime(0); }
     int64_t getLastTime() const { return getTime(getTimeCount() - 1); }
     static uint16_t encodeTime(int64_t t);
-    static int64_t decodeTime(uint16_t word);
+    static int64_t decodeTime(uint16_t word)
+    {
+        const int64_t magnitude = int64_t(word & 0x7fff) << 23;
+        return (word & 0x8000) ? -magnitude : magnitude;
+    }
 
     // ---- whole lists (the steps of configure, one list each)
     void compressTimeList(const oxLongList* times);
@@ -112,7 +116,6 @@ protected:
     };
     bool computeKeyframe(int64_t t, Span& span);
     void findKeyframe(int64_t t, Span& span);
-    static void decode(const uint16_t* u, int components, float base, float rangeOverMax, float* out);
 
     oxSmartPointer<oxUnsignedShortList> _compressedTranslationList;
     oxSmartPointer<oxUnsignedShortList> _compressedQuaternionList;
