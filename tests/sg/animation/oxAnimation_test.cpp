@@ -262,18 +262,6 @@ TEST_F(AnimationTest, AMirroredAnimationComesBackFromASceneFileBoundAsBefore)
     EXPECT_EQ(back->getReflectedBinding(readHierarchy, found), 0);
 }
 
-TEST_F(AnimationTest, SequencesShareTheChannelAndPlayModeEnumerations)
-{
-    EXPECT_FALSE(oxAnimationSequence::getClassTypeSafe()->canInstantiate());
-    int v = -1;
-    EXPECT_TRUE(oxAnimationSequence::getDRIVEN_CHANNELMetaEnum()->getEnumValue("EULER_ROTATION", v));
-    EXPECT_EQ(v, 4);
-    EXPECT_STREQ(oxAnimationSequence::getPLAY_MODEMetaEnum()->getEnumName(3), "LOOP");
-    EXPECT_STREQ(getINTERPOLATION_METHODMetaEnum()->getEnumName(3), "SLERP");
-    EXPECT_STREQ(oxAnimationBinding::getReflectionTypeMetaEnum()->getEnumName(2), "PlaneXY");
-}
-
-} // namespace
 
 TEST_F(AnimationTest, CompressingAnAnimationCompressesItsKeyframedTracksOnly)
 {
@@ -298,3 +286,5 @@ TEST_F(AnimationTest, CompressingAnAnimationCompressesItsKeyframedTracksOnly)
     EXPECT_NEAR(keys->getTranslation(1)->z, 6.0f, 1e-3f);
     EXPECT_FALSE(keys->compressed());
 }
+
+} // namespace
