@@ -244,6 +244,50 @@ TEST_F(AnimationCombinerTest, APointBehindTheBaseIsTakenInTheNextCycle)
     EXPECT_EQ(running->getStatus(), State::kPlaying);
 }
 
+TEST_F(AnimationCombinerTest, ATweenPausesItsBaseAndReplacingAllFinishesEverythingBelow)
+{
+    oxSmartPointer<oxAnimation> walk = still("walk", 0, oxVec3f(0, 0, 0));
+    oxSmartPointer<oxAnimation> jump = still("jump", kQuarterTurn, oxVec3f(0, 2, 0));
+    oxSmartPointer<oxAnimation> wave = still("wave", 0, oxVec3f(0, 0, 1));
+    oxSmartPointer<oxAnimationTransitionParams> ramp = oxAnimationTransitionParams::_instantiateRef();
+    ramp->configure(0.0f, 1.0f, kSecond / 2, kSecond / 4);
+    oxSmartPointer<oxAnimationTransitionDefinition> fromWalk = oxAnimationTransitionDefinition::_instantiateRef();
+    fromWalk->configure(walk, ramp);
+    jump->addTransitionDefinition(fromWalk);
+
+    ASSERT_TRUE(combiner->add(walk, State::kOverride, State::kNone, State::kPlaying));
+    combiner->updateAtTime(kSecond);
+    ASSERT_TRUE(combiner->add(jump, State::kTween, State::kEaseInReplaceAll, State::kPlaying));
+    // A tween with its ramp given but nothing to tween from just blends (here with no
+    // weight at all).
+    ASSERT_TRUE(
+        combiner->addDynamic(wave, State::kTween, State::kEaseIn, State::kPlaying, 0.0f, 0.0f, 10 * kSecond, 0));
+    State* walking = combiner->getAnimationState(walk);
+    State* jumping = combiner->getAnimationState(jump);
+    State* waving = combiner->getAnimationState(wave);
+
+    // Without transition points the definition's ramp starts at once, and the base stops.
+    combiner->updateAtTime(2 * kSecond);
+    EXPECT_EQ(jumping->getStatus(), State::kPlaying);
+    EXPECT_EQ(jumping->getBaseState(), walking);
+    EXPECT_EQ(jumping->getLocalTime(), kSecond / 4);
+    EXPECT_EQ(walking->getStatus(), State::kPaused);
+    EXPECT_EQ(waving->getCombineMode(), State::kBlend);
+    const int64_t walkedTo = walking->getLocalTime();
+    combiner->updateAtTime(2 * kSecond + kSecond / 4);
+    EXPECT_EQ(walking->getLocalTime(), walkedTo);
+    EXPECT_FLOAT_EQ(jumping->getCurrentBlendRatio(), 0.5f);
+    EXPECT_TRUE(near(rotation(0), aboutZ(kQuarterTurn / 2), 1e-6f));
+
+    // Once in, everything below it finishes: the walk goes, the wave above it stays.
+    combiner->updateAtTime(2 * kSecond + kSecond / 2);
+    EXPECT_EQ(combiner->getAnimationState(walk), nullptr);
+    EXPECT_EQ(combiner->getCurrentAnimationCount(), 2);
+    EXPECT_EQ(jumping->getCombineMode(), State::kOverride);
+    EXPECT_EQ(combiner->getBoneListBase(0), 0);
+    EXPECT_EQ(entryState(0, 0), jumping);
+}
+
 TEST_F(AnimationCombinerTest, EasingOutFinishesAndRemovesTheState)
 {
     oxSmartPointer<oxAnimation> idle = still("idle", 0, oxVec3f(0, 0, 0));
