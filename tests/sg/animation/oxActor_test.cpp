@@ -6,6 +6,8 @@
 #include <string>
 
 #include "platform/attrs/OXAttrs.h"
+#include "platform/core/oxOXBReader.h"
+#include "platform/core/oxOXBWriter.h"
 #include "platform/gfx/oxRecordingVisualContext.h"
 #include "tests/sg/animation/oxCharacterTestSupport.h"
 
@@ -242,6 +244,39 @@ TEST_F(ActorTest, ActorsSharingACombinerReuseItsMatricesUnlessTheyHaveModifiers)
     EXPECT_EQ(*shared->getBoneMatrix(2), marker);
     EXPECT_TRUE(second->removeModifier(modifier));
     EXPECT_FALSE(second->removeModifier(modifier));
+}
+
+TEST_F(ActorTest, AStoredActorComesBackPlayingItsAnimationsAndDrawsTheSame)
+{
+    oxSmartPointer<oxActor> hero = actor();
+    hero->setTransform(translation(10, 0, 0));
+    oxSmartPointer<oxAnimation> wave = animation("wave", kSecond);
+    wave->addTrack(constantTrack("arm", oxQuaternionf(), oxVec3f(3, 2, 1)), true);
+    ASSERT_TRUE(hero->getCombiner()->addManual(wave, State::kPlaying, 0));
+    hero->getCombiner()->getAnimationState(wave)->setCurrentBlendRatio(0.5f);
+    const std::string before = frame(hero);
+
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(oxOXBWriter::writeMemory(hero, bytes), kSuccess);
+    oxOXBReader reader;
+    ASSERT_EQ(reader.read(bytes.data(), bytes.size(), "hero"), kSuccess);
+    oxSmartPointer<oxActor> copy = oxActor::dynamicCast(reader.getRoot());
+    ASSERT_TRUE(copy);
+    ASSERT_TRUE(copy->getCombiner());
+    EXPECT_EQ(copy->getCombiner()->getCurrentAnimationCount(), 2);
+    EXPECT_EQ(copy->getSkeleton()->getBoneCount(), 3);
+    EXPECT_EQ(copy->getAnimationDatabase()->getSkeleton("body"), copy->getSkeleton());
+
+    // A later time, so that the copy poses its skeleton itself.
+    traversal->setTimeAsLong(3 * kSecond);
+    const std::string after = frame(copy);
+    const auto withoutTime = [](std::string trace) {
+        const size_t at = trace.find("setTime ");
+        return at == std::string::npos ? trace : trace.erase(at, trace.find('\n', at) - at);
+    };
+    EXPECT_EQ(withoutTime(after), withoutTime(before));
+    EXPECT_TRUE(setsModelView(after, translation(12, 2, 2))) << after;
+    EXPECT_TRUE(oxIsEqual(*copy->getBlendMatrix(0), translation(2, 6, 2), 1e-5f));
 }
 
 } // namespace
