@@ -509,22 +509,10 @@ void oxAnimationCombiner::awaitTransitionPoint(oxAnimationState* state, oxAnimat
         cycle = getCycleTime(base->getLocalTime() - a->getKeyFrameTimeOffset() - a->getStartTime(), duration, r);
         p = a->getStartTime() + r;
     }
-    const oxAnimationTransitionPoint* chosen = nullptr;
-    const oxAnimationTransitionPoint* earliest = nullptr;
-    for (int i = 0; i < definition->getTransitionPointCount(); ++i) {
-        const oxAnimationTransitionPoint* point = definition->getTransitionPoint(i);
-        if (!point)
-            continue;
-        const int64_t time = point->getTransitionTime();
-        if (time >= p && (!chosen || time < chosen->getTransitionTime()))
-            chosen = point;
-        if (!earliest || time < earliest->getTransitionTime())
-            earliest = point;
-    }
-    if (!chosen) {
-        chosen = earliest;
+    bool nextCycle = false;
+    const oxAnimationTransitionPoint* chosen = definition->getNextTransitionPoint(p, nextCycle);
+    if (nextCycle)
         ++cycle;
-    }
     if (!chosen)
         return;
     if (a && duration > 0)
