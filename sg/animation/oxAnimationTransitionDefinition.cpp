@@ -53,4 +53,23 @@ oxAnimationTransitionPoint* oxAnimationTransitionDefinition::getTransitionPoint(
     return _transitionPointList->get(index);
 }
 
+oxAnimationTransitionPoint* oxAnimationTransitionDefinition::getNextTransitionPoint(int64_t position,
+                                                                                 bool& nextCycle) const
+{
+    oxAnimationTransitionPoint* next = nullptr;
+    oxAnimationTransitionPoint* earliest = nullptr;
+    for (int i = 0; i < getTransitionPointCount(); ++i) {
+        oxAnimationTransitionPoint* point = _transitionPointList->get(i);
+        if (!point)
+            continue;
+        const int64_t time = point->getTransitionTime();
+        if (time >= position && (!next || time < next->getTransitionTime()))
+            next = point;
+        if (!earliest || time < earliest->getTransitionTime())
+            earliest = point;
+    }
+    nextCycle = !next && earliest;
+    return next ? next : earliest;
+}
+
 } // namespace Kel::Sg

@@ -27,6 +27,9 @@ public:
     // Null for an index out of range.
     oxAnimationTransitionPoint* getTransitionPoint(int index) const;
     oxAnimationTransitionParams* getParams() const { return _params; }
+    // The point at or after `position` (a time in the base's cycle) nearest to it; when none
+    // lies there, the earliest point, and `nextCycle` says so. Null without points.
+    oxAnimationTransitionPoint* getNextTransitionPoint(int64_t position, bool& nextCycle) const;
     void setParams(oxAnimationTransitionParams* params) { _params = params; }
 
 protected:

@@ -29,6 +29,8 @@ std::string_view textOf(const oxStringObj* name)
 
 void oxAppearance::arkRegisterInitialize(oxFields<oxAppearance>& f)
 {
+    f.add(OX_FIELD(skin));
+    f.add(OX_FIELD(attachedSkins)).constructWithOwner();
     f.add(OX_FIELD(attachedGraphs)).constructWithOwner();
     f.add(OX_FIELD(segmentOverrideNameList)).constructWithOwner();
     f.add(OX_FIELD(segmentOverrideGraphList)).constructWithOwner();
@@ -38,6 +40,14 @@ bool oxAppearance::removeAttachedGraph(oxModelViewMatrixBoneSelect* graph)
 {
     bool removed = false;
     while (_attachedGraphs && _attachedGraphs->removeObject(graph) >= 0)
+        removed = true;
+    return removed;
+}
+
+bool oxAppearance::removeAttachedSkin(oxSkin* skin)
+{
+    bool removed = false;
+    while (_attachedSkins && _attachedSkins->removeObject(skin) >= 0)
         removed = true;
     return removed;
 }
@@ -83,6 +93,8 @@ bool oxAppearance::removeSegmentOverride(const char* name)
 void oxAppearance::postFileRead()
 {
     oxNamedObject::postFileRead();
+    if (!_attachedSkins)
+        _attachedSkins = oxSkinList::_instantiateFromPool(getMemoryPool());
     if (!_attachedGraphs)
         _attachedGraphs = oxModelViewMatrixBoneSelectList::_instantiateFromPool(getMemoryPool());
     if (!_segmentOverrideNameList)
@@ -129,14 +141,18 @@ OX_TRAVERSAL_RETURN oxAppearance::traverse(oxCommonTraversal* t)
         const oxStringObj* name = _segmentOverrideNameList->get(i);
         t->pushSegmentOverride(name ? name->get() : "", _segmentOverrideGraphList->get(i));
     }
-    for (int i = 0; i < _attachedGraphs->getCount(); ++i)
+    const OX_TRAVERSAL_RETURN r = _skin ? _skin->traverse(t) : OX_TRAVERSAL_CONTINUE;
+    for (int i = 0; _attachedSkins && i < _attachedSkins->getCount(); ++i)
+        if (oxSkin* skin = _attachedSkins->get(i))
+            skin->traverse(t);
+    for (int i = 0; _attachedGraphs && i < _attachedGraphs->getCount(); ++i)
         if (oxModelViewMatrixBoneSelect* graph = _attachedGraphs->get(i))
             t->dispatch(graph);
     for (int i = 0; i < n; ++i) {
         const oxStringObj* name = _segmentOverrideNameList->get(i);
         t->popSegmentOverride(name ? name->get() : "");
     }
-    return OX_TRAVERSAL_CONTINUE;
+    return r;
 }
 
 } // namespace Kel::Sg

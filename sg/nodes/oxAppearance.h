@@ -2,6 +2,7 @@
 #include "sg/nodes/oxGroup.h"
 #include "sg/core/oxSgEnums.h"
 #include "sg/nodes/oxModelViewMatrixBoneSelect.h"
+#include "sg/animation/oxSkin.h"
 
 namespace Kel::Sg {
 
@@ -20,13 +21,21 @@ protected:
     oxSegment() = default;
 };
 
-// What an actor draws: graphs hung on bones and replacements for named segments of its
-// graph. Names are kept lower case and sorted so that lookups are by binary search; entry
+// What an actor draws: its skins, graphs hung on bones and replacements for named segments
+// of its graph. Names are kept lower case and sorted so that lookups are by binary search; entry
 // i of the name list and of the graph list form one override.
 class oxAppearance : public oxNamedObject {
     OX_CLASS(oxAppearance, oxNamedObject)
-    OX_FIELDS(attachedGraphs, segmentOverrideNameList, segmentOverrideGraphList)
+    OX_FIELDS(skin, attachedSkins, attachedGraphs, segmentOverrideNameList, segmentOverrideGraphList)
 public:
+    oxSkin* getSkin() const { return _skin; }
+    void setSkin(oxSkin* skin) { _skin = skin; }
+    void configure(oxSkin* skin) { _skin = skin; }
+    oxSkinList* getAttachedSkins() const { return _attachedSkins; }
+    void attachSkin(oxSkin* skin) { _attachedSkins->append(skin); }
+    // Removes every entry that is `skin`; false when there was none.
+    bool removeAttachedSkin(oxSkin* skin);
+
     oxModelViewMatrixBoneSelectList* getAttachedGraphs() const { return _attachedGraphs; }
     void attachGraph(oxModelViewMatrixBoneSelect* graph) { _attachedGraphs->append(graph); }
     // Removes every entry that is `graph`; false when there was none.
@@ -44,8 +53,8 @@ public:
     // put right (with a warning): short lists are padded, the pairs sorted.
     void postFileRead() override;
 
-    // Draws the attached graphs with the segment overrides in force for the duration.
-    // Skins are drawn by the character that owns the appearance.
+    // Draws the skin, the attached skins and the attached graphs with the segment
+    // overrides in force for the duration; the answer is the main skin's.
     OX_TRAVERSAL_RETURN traverse(oxCommonTraversal* t);
 
 protected:
@@ -54,6 +63,8 @@ protected:
     // Index of the first name not before `name` (lower case).
     int lowerBound(std::string_view name) const;
 
+    oxSmartPointer<oxSkin> _skin;
+    oxSmartPointer<oxSkinList> _attachedSkins;
     oxSmartPointer<oxModelViewMatrixBoneSelectList> _attachedGraphs;
     oxSmartPointer<oxStringObjList> _segmentOverrideNameList;
     oxSmartPointer<oxNodeList> _segmentOverrideGraphList;

@@ -8,6 +8,7 @@
 #include "platform/attrs/oxLightAttr.h"
 #include "platform/attrs/oxTextureUnitAttrs.h"
 #include "platform/attrs/oxVertexBlendAttrs.h"
+#include "sg/animation/oxActor.h"
 #include "sg/animation/oxTimeTransform.h"
 #include "sg/animation/oxTransformRecorder.h"
 #include "sg/nodes/oxBillboard.h"
@@ -370,6 +371,12 @@ OX_TRAVERSAL_RETURN oxCommonTraverseDOFShader(oxTraversal* t, oxObject* object)
     return OX_TRAVERSAL_CONTINUE;
 }
 
+// The actor animates itself and draws its appearance; its children are not part of it.
+OX_TRAVERSAL_RETURN oxCommonTraverseActor(oxTraversal* t, oxObject* object)
+{
+    return static_cast<oxActor*>(object)->traverse(t);
+}
+
 // ---- registration ----------------------------------------------------------------------
 
 namespace {
@@ -394,6 +401,7 @@ const oxTraversalFunctionRow kFunctions[] = {
     {&oxTransformRecorder::getClassTypeSafe, &oxCommonTraverseTransformRecorder},
     {&oxClipPlaneSet::getClassTypeSafe, &oxCommonTraverseClipPlaneSet},
     {&oxDOFShader::getClassTypeSafe, &oxCommonTraverseDOFShader},
+    {&oxActor::getClassTypeSafe, &oxCommonTraverseActor},
 };
 
 } // namespace

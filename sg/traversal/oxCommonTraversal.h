@@ -224,6 +224,7 @@ OX_TRAVERSAL_RETURN oxCommonTraverseLightStateSet(oxTraversal* t, oxObject* node
 OX_TRAVERSAL_RETURN oxCommonTraverseClipPlaneSet(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseGeometry(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseModelViewMatrixBoneSelect(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseActor(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseBlendMatrixSelect(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseSegment(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseDOFShader(oxTraversal* t, oxObject* node);

@@ -244,7 +244,16 @@ TEST(OXBRoundTripCoverage, TheWalkFindsTheLibraryAndTheTestClasses)
                                  "oxAnimationBindingList", "oxAnimationTransitionDefinition",
                                  "oxAnimationTransitionDefinitionList", "oxAnimationTransitionParams",
                                  "oxAnimationTransitionPoint", "oxAnimationTransitionPointList", "oxAnimationInfo",
-                                 "oxAnimationToken", "oxAnimationTokenList", "oxAnimationList", "BoneTable"})
+                                 "oxAnimationToken", "oxAnimationTokenList", "oxAnimationList", "BoneTable",
+                                 "oxSkeleton", "oxSkeletonBoneInfo", "oxSkeletonBoneInfoList", "oxSkeletonList",
+                                 "oxSkin", "oxSkinList", "oxBlendListRecord", "oxBlendListRecordList",
+                                 "oxAnimationSystem", "oxAnimationState", "oxAnimationStateList",
+                                 "oxAnimationStatePool", "oxAnimationModifier", "oxAnimationModifierList",
+                                 "oxAnimationCombinerBoneInfo", "oxAnimationCombinerBoneInfoList",
+                                 "oxAnimationCombinerBoneInfoListList", "oxAnimationCombinerBoneInfoPool",
+                                 "oxAnimationCombiner", "oxAnimationCombinerList", "oxAnimationDatabase",
+                                 "oxAnimationDatabaseList", "oxActor", "oxActorList", "oxActorInfo",
+                                 "oxActorInfoList"})
         EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
     EXPECT_EQ(std::find(names.begin(), names.end(), "oxMetaObject"), names.end());
     EXPECT_EQ(std::find(names.begin(), names.end(), "OldTimer"), names.end());
