@@ -111,6 +111,14 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxAnimationTransitionDefinitionList::arkRegister,
     &Sg::oxAnimation::arkRegister,
     &Sg::oxAnimationList::arkRegister,
+    &Sg::oxJoint::arkRegister,
+    &Sg::oxInverseKinematicsJoint::arkRegister,
+    &Sg::oxInverseKinematicsJointList::arkRegister,
+    &Sg::oxInverseKinematicsHandle::arkRegister,
+    &Sg::oxInverseKinematicsHandleList::arkRegister,
+    &Sg::oxInverseKinematicsSolver::arkRegister,
+    &Sg::oxInverseKinematicsAnimation::arkRegister,
+    &Sg::oxInverseKinematicsSource::arkRegister,
 };
 } // namespace
 

@@ -244,7 +244,11 @@ TEST(OXBRoundTripCoverage, TheWalkFindsTheLibraryAndTheTestClasses)
                                  "oxAnimationBindingList", "oxAnimationTransitionDefinition",
                                  "oxAnimationTransitionDefinitionList", "oxAnimationTransitionParams",
                                  "oxAnimationTransitionPoint", "oxAnimationTransitionPointList", "oxAnimationInfo",
-                                 "oxAnimationToken", "oxAnimationTokenList", "oxAnimationList", "BoneTable"})
+                                 "oxAnimationToken", "oxAnimationTokenList", "oxAnimationList", "BoneTable", "oxJoint",
+                                 "oxInverseKinematicsJoint", "oxInverseKinematicsJointList",
+                                 "oxInverseKinematicsHandle", "oxInverseKinematicsHandleList",
+                                 "oxInverseKinematicsSolver", "oxInverseKinematicsAnimation",
+                                 "oxInverseKinematicsSource"})
         EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
     EXPECT_EQ(std::find(names.begin(), names.end(), "oxMetaObject"), names.end());
     EXPECT_EQ(std::find(names.begin(), names.end(), "OldTimer"), names.end());
