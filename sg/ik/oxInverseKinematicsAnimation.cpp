@@ -56,16 +56,9 @@ void oxInverseKinematicsAnimation::arkRegisterInitialize(oxFields<oxInverseKinem
     f.add(OX_FIELD(solverTwistValue)).setDefault(0.0f);
 }
 
-void oxInverseKinematicsAnimation::userInstantiate(bool forFileRead)
-{
-    oxAnimation::userInstantiate(forFileRead);
-    initializeNonPersistentFields();
-    if (!forFileRead)
-        allocateChain();
-}
-
 void oxInverseKinematicsAnimation::allocateChain()
 {
+    initializeNonPersistentFields();
     fillIdentities(_initialMatrixArray);
     const int32_t none[kChainLength] = {-1, -1, -1};
     _skeletonBoneIndexArray.assign(none, sizeof none);

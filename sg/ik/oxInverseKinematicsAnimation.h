@@ -64,13 +64,14 @@ public:
     // Solutions and results back to identity, three of each.
     void initializeNonPersistentFields();
     void postFileRead() override;
-    void userInstantiate(bool forFileRead) override;
+    // Three entries of every chain array, read as identity or -1 until set: rest matrices,
+    // solutions and results at identity, no bones chosen. A new animation has none, and
+    // its chain entries are neither read nor written before this.
+    void allocateChain();
 
 protected:
     oxInverseKinematicsAnimation() = default;
     static void arkRegisterInitialize(oxFields<oxInverseKinematicsAnimation>& f);
-    // Three chain entries: rest matrices at identity, no bones chosen yet.
-    void allocateChain();
 
     oxMemoryBlock _initialMatrixArray;
     oxMemoryBlock _solutionMatrixArray;

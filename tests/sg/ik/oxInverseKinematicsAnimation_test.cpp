@@ -34,6 +34,7 @@ protected:
         locals[3] = translation(1, 0, 0);
         locals[4] = translation(1.2f, 1.8f, 0.5f);
         animation = oxInverseKinematicsAnimation::_instantiateRef();
+        animation->allocateChain();
         for (int i = 0; i < 3; ++i) {
             animation->setInitialMatrix(i, locals[i + 1]);
             animation->setSkeletonBoneIndex(i, i + 1);
@@ -82,7 +83,12 @@ TEST_F(InverseKinematicsAnimation, StartsAtRestWithItsDeclaredDefaults)
         EXPECT_EQ(fresh->getSolutionMatrix(i), oxMatrix44f());
         EXPECT_EQ(fresh->getResultMatrix(i), oxMatrix44f());
     }
-    // Entries outside the chain are neither read nor written.
+    // Without a chain nothing is written; entries outside it are neither read nor written.
+    fresh->setSolutionMatrix(0, translation(1, 2, 3));
+    EXPECT_EQ(fresh->getSolutionMatrix(0), oxMatrix44f());
+    fresh->allocateChain();
+    fresh->setSolutionMatrix(0, translation(1, 2, 3));
+    EXPECT_EQ(fresh->getSolutionMatrix(0), translation(1, 2, 3));
     fresh->setSolutionMatrix(3, translation(1, 2, 3));
     fresh->setSolutionMatrix(-1, translation(1, 2, 3));
     EXPECT_EQ(fresh->getSolutionMatrix(3), oxMatrix44f());
