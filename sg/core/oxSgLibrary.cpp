@@ -137,6 +137,14 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxActorInfoList::arkRegister,
     &Sg::oxActor::arkRegister,
     &Sg::oxActorList::arkRegister,
+    &Sg::oxJoint::arkRegister,
+    &Sg::oxInverseKinematicsJoint::arkRegister,
+    &Sg::oxInverseKinematicsJointList::arkRegister,
+    &Sg::oxInverseKinematicsHandle::arkRegister,
+    &Sg::oxInverseKinematicsHandleList::arkRegister,
+    &Sg::oxInverseKinematicsSolver::arkRegister,
+    &Sg::oxInverseKinematicsAnimation::arkRegister,
+    &Sg::oxInverseKinematicsSource::arkRegister,
 };
 } // namespace
 

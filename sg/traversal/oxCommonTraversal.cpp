@@ -11,6 +11,7 @@
 #include "sg/animation/oxActor.h"
 #include "sg/animation/oxTimeTransform.h"
 #include "sg/animation/oxTransformRecorder.h"
+#include "sg/ik/oxInverseKinematicsSolver.h"
 #include "sg/nodes/oxBillboard.h"
 #include "sg/nodes/oxBlendMatrixSelect.h"
 #include "sg/nodes/oxClipPlane.h"
@@ -104,14 +105,15 @@ OX_TRAVERSAL_RETURN oxCommonTraverseOverrideAttributeSet(oxTraversal* t, oxObjec
         [](oxAttrStackManager* m, oxAttr* a) { m->popOverride(a); });
 }
 
-OX_TRAVERSAL_RETURN oxCommonTraverseTransform(oxTraversal* t, oxObject* object)
+namespace {
+
+// The transform's matrix over what its target's stack holds, pushed and kept on the node.
+// Returns the class and unit to pop after the children.
+oxMatrixAttr* pushTransform(oxCommonTraversal* ct, oxTransform* node, oxMetaObject*& cls, int& unit)
 {
-    oxCommonTraversal* ct = common(t);
-    auto* node = static_cast<oxTransform*>(object);
     node->update(ct->getTimeAsLong());
     const int target = node->getTarget();
-    oxMetaObject* cls;
-    int unit = 0;
+    unit = 0;
     if (target >= oxTransform::VERTEX_BLEND_MATRIX_0 && target <= oxTransform::VERTEX_BLEND_MATRIX_7) {
         cls = oxVertexBlendMatrixAttr::getClassTypeSafe();
         unit = target - oxTransform::VERTEX_BLEND_MATRIX_0;
@@ -129,9 +131,26 @@ OX_TRAVERSAL_RETURN oxCommonTraverseTransform(oxTraversal* t, oxObject* object)
     attr->setMatrix(below ? *node->getMatrix() * *below : *node->getMatrix());
     m->pushAttr(attr);
     node->setCachedAttr(attr);
-    const OX_TRAVERSAL_RETURN r = oxTraverseGroup(t, node);
-    m->popAttr(cls, unit);
+    return attr;
+}
+
+OX_TRAVERSAL_RETURN traverseTransformChildren(oxCommonTraversal* ct, oxTransform* node, oxMetaObject* cls, int unit)
+{
+    const OX_TRAVERSAL_RETURN r = oxTraverseGroup(ct, node);
+    ct->getAttrStackManager()->popAttr(cls, unit);
     return r;
+}
+
+} // namespace
+
+OX_TRAVERSAL_RETURN oxCommonTraverseTransform(oxTraversal* t, oxObject* object)
+{
+    oxCommonTraversal* ct = common(t);
+    auto* node = static_cast<oxTransform*>(object);
+    oxMetaObject* cls;
+    int unit;
+    pushTransform(ct, node, cls, unit);
+    return traverseTransformChildren(ct, node, cls, unit);
 }
 
 OX_TRAVERSAL_RETURN oxCommonTraverseBillboard(oxTraversal* t, oxObject* object)
@@ -377,6 +396,61 @@ OX_TRAVERSAL_RETURN oxCommonTraverseActor(oxTraversal* t, oxObject* object)
     return static_cast<oxActor*>(object)->traverse(t);
 }
 
+// The joint hierarchy below takes its matrices from the model-view matrix in force here.
+OX_TRAVERSAL_RETURN oxCommonTraverseJoint(oxTraversal* t, oxObject* object)
+{
+    oxCommonTraversal* ct = common(t);
+    const oxMatrix44f* parent = lastPushedMatrix(ct->getAttrStackManager(), oxModelViewMatrixAttr::getClassTypeSafe());
+    static_cast<oxJoint*>(object)->traverseJoint(t, parent ? *parent : oxMatrix44f(), ct->getTimeAsLong());
+    return OX_TRAVERSAL_CONTINUE;
+}
+
+// A chain joint also records the frame above it, which the solver measures the chain in.
+OX_TRAVERSAL_RETURN oxCommonTraverseInverseKinematicsJoint(oxTraversal* t, oxObject* object)
+{
+    oxCommonTraversal* ct = common(t);
+    auto* joint = static_cast<oxInverseKinematicsJoint*>(object);
+    joint->update(ct->getTimeAsLong());
+    const oxMatrix44f* parent = lastPushedMatrix(ct->getAttrStackManager(), oxModelViewMatrixAttr::getClassTypeSafe());
+    joint->setExclusiveTransformMatrix(parent ? *parent : oxMatrix44f());
+    return oxCommonTraverseJoint(t, object);
+}
+
+// A handle is a transform whose accumulated matrix is its chain's goal.
+OX_TRAVERSAL_RETURN oxCommonTraverseInverseKinematicsHandle(oxTraversal* t, oxObject* object)
+{
+    oxCommonTraversal* ct = common(t);
+    auto* node = static_cast<oxInverseKinematicsHandle*>(object);
+    oxMetaObject* cls;
+    int unit;
+    node->setGlobalTransformMatrix(pushTransform(ct, node, cls, unit)->getMatrix());
+    return traverseTransformChildren(ct, node, cls, unit);
+}
+
+// Solves, then walks each chain again from its top joint so that the new pose is what the
+// joints (and what hangs below them) show from here on.
+OX_TRAVERSAL_RETURN oxCommonTraverseInverseKinematicsSolver(oxTraversal* t, oxObject* object)
+{
+    oxCommonTraversal* ct = common(t);
+    auto* node = static_cast<oxInverseKinematicsSolver*>(object);
+    node->solve();
+    oxInverseKinematicsHandleList* handles = node->getHandles();
+    const int count = handles ? handles->getCount() : 0;
+    oxAttrStackManager* m = ct->getAttrStackManager();
+    for (int i = 0; i < count; ++i) {
+        oxInverseKinematicsHandle* handle = handles->get(i);
+        oxInverseKinematicsJoint* top = handle ? handle->getJoint(0) : nullptr;
+        if (!top)
+            continue;
+        auto* attr = ct->getAttrPoolManager()->allocate<oxModelViewMatrixAttr>();
+        attr->setMatrix(top->getExclusiveTransformMatrix());
+        m->pushAttr(attr);
+        oxCommonTraverseInverseKinematicsJoint(t, top);
+        m->popAttr(attr);
+    }
+    return OX_TRAVERSAL_CONTINUE;
+}
+
 // ---- registration ----------------------------------------------------------------------
 
 namespace {
@@ -402,6 +476,10 @@ const oxTraversalFunctionRow kFunctions[] = {
     {&oxClipPlaneSet::getClassTypeSafe, &oxCommonTraverseClipPlaneSet},
     {&oxDOFShader::getClassTypeSafe, &oxCommonTraverseDOFShader},
     {&oxActor::getClassTypeSafe, &oxCommonTraverseActor},
+    {&oxInverseKinematicsHandle::getClassTypeSafe, &oxCommonTraverseInverseKinematicsHandle},
+    {&oxInverseKinematicsSolver::getClassTypeSafe, &oxCommonTraverseInverseKinematicsSolver},
+    {&oxInverseKinematicsJoint::getClassTypeSafe, &oxCommonTraverseInverseKinematicsJoint},
+    {&oxJoint::getClassTypeSafe, &oxCommonTraverseJoint},
 };
 
 } // namespace

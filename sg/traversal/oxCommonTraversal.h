@@ -228,5 +228,9 @@ OX_TRAVERSAL_RETURN oxCommonTraverseActor(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseBlendMatrixSelect(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseSegment(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseDOFShader(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseJoint(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseInverseKinematicsJoint(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseInverseKinematicsHandle(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseInverseKinematicsSolver(oxTraversal* t, oxObject* node);
 
 } // namespace Kel::Sg

@@ -253,7 +253,11 @@ TEST(OXBRoundTripCoverage, TheWalkFindsTheLibraryAndTheTestClasses)
                                  "oxAnimationCombinerBoneInfoListList", "oxAnimationCombinerBoneInfoPool",
                                  "oxAnimationCombiner", "oxAnimationCombinerList", "oxAnimationDatabase",
                                  "oxAnimationDatabaseList", "oxActor", "oxActorList", "oxActorInfo",
-                                 "oxActorInfoList"})
+                                 "oxActorInfoList", "oxJoint",
+                                 "oxInverseKinematicsJoint", "oxInverseKinematicsJointList",
+                                 "oxInverseKinematicsHandle", "oxInverseKinematicsHandleList",
+                                 "oxInverseKinematicsSolver", "oxInverseKinematicsAnimation",
+                                 "oxInverseKinematicsSource"})
         EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
     EXPECT_EQ(std::find(names.begin(), names.end(), "oxMetaObject"), names.end());
     EXPECT_EQ(std::find(names.begin(), names.end(), "OldTimer"), names.end());
