@@ -124,7 +124,7 @@ TEST_F(InverseKinematicsAnimation, GoalBoneAndRecorderGoalsAndThePoleAndTwist)
     // A recorder wins over both; its world position is brought into actor space.
     oxSmartPointer<oxTransform> target = oxTransform::_instantiateRef();
     ASSERT_TRUE(animation->assignGoalTransform(target));
-    oxTransformRecorder* recorder = animation->getRecorder();
+    oxSmartPointer<oxTransformRecorder> recorder = animation->getRecorder();
     ASSERT_TRUE(recorder);
     EXPECT_EQ(target->getChild(0), recorder);
     const oxVec3f shoulder = (locals[1] * locals[0]).getTranslation();
