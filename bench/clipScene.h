@@ -7,6 +7,8 @@
 #include <random>
 #include <vector>
 
+#include "sg/OXSg.h"
+
 namespace clipscene {
 
 constexpr int kBones = 60;
@@ -68,6 +70,25 @@ inline std::vector<int64_t> randomTimes()
     for (int64_t& t : times)
         t = any(random);
     return times;
+}
+
+// One bone's keys as a keyframed sequence: translation and quaternion channels, one cycle.
+inline Kel::Sg::oxSmartPointer<Kel::Sg::oxTransformSequence1_5> makeSequence(const std::vector<Key>& keys)
+{
+    using namespace Kel::Sg;
+    oxSmartPointer<oxTransformSequence1_5> s = oxTransformSequence1_5::_instantiateRef();
+    s->setComponentChannels(TRANSLATION | QUATERNION_ROTATION);
+    s->setKeyFrameCount(int(keys.size()));
+    for (int i = 0; i < int(keys.size()); ++i) {
+        const Key& k = keys[size_t(i)];
+        const oxVec3f v(k.t[0], k.t[1], k.t[2]);
+        const oxQuaternionf q(k.q[0], k.q[1], k.q[2], k.q[3]);
+        s->setTimeAsLong(i, k.time);
+        s->setTranslation(i, &v);
+        s->setQuaternion(i, &q);
+    }
+    s->setDuration(keys.back().time - keys.front().time);
+    return s;
 }
 
 } // namespace clipscene

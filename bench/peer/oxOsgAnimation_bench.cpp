@@ -50,18 +50,7 @@ std::vector<oxSmartPointer<oxTransformSource>> ourClip(const std::vector<std::ve
     Kel::libOXSg_arkRegister();
     std::vector<oxSmartPointer<oxTransformSource>> bones;
     for (const std::vector<Key>& keys : clip) {
-        oxSmartPointer<oxTransformSequence1_5> s = oxTransformSequence1_5::_instantiateRef();
-        s->setComponentChannels(TRANSLATION | QUATERNION_ROTATION);
-        s->setKeyFrameCount(int(keys.size()));
-        for (int i = 0; i < int(keys.size()); ++i) {
-            const Key& k = keys[size_t(i)];
-            const oxVec3f v(k.t[0], k.t[1], k.t[2]);
-            const oxQuaternionf q(k.q[0], k.q[1], k.q[2], k.q[3]);
-            s->setTimeAsLong(i, k.time);
-            s->setTranslation(i, &v);
-            s->setQuaternion(i, &q);
-        }
-        s->setDuration(keys.back().time - keys.front().time);
+        oxSmartPointer<oxTransformSequence1_5> s = makeSequence(keys);
         if (!compressed) {
             bones.push_back(s.get());
             continue;
