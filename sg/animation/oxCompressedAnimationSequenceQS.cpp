@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/utils/oxCompression.h"
+#include "sg/animation/oxQuantisedList.h"
 #include "sg/animation/oxKeyTime.h"
 #include "sg/animation/oxTransformSequence.h"
 #include "sg/animation/oxTransformSequence1_5.h"
@@ -38,16 +39,6 @@ void oxCompressedBezierAnimationSequenceQS::arkRegisterInitialize(
 }
 
 namespace {
-
-// A list of exactly `values` entries holding no more memory than that.
-oxUnsignedShortList* sizeExactly(oxSmartPointer<oxUnsignedShortList>& list, int values)
-{
-    if (!list)
-        list = oxUnsignedShortList::_instantiateRef();
-    list->setCapacity(values);
-    list->resizeAndSetCount(values);
-    return list;
-}
 
 // value = u × range / 65535 + base, per component. Local, so that evaluation inlines it.
 inline void decode(const uint16_t* u, int components, float base, float rangeOverMax, float* out)
@@ -143,7 +134,7 @@ void oxCompressedAnimationSequenceQS::removeTranslationChannel()
 void oxCompressedAnimationSequenceQS::compressTimeList(const oxLongList* times)
 {
     const int n = times ? times->getCount() : 0;
-    sizeExactly(_compressedTimeList, n);
+    oxSizeExactly(_compressedTimeList, n);
     for (int i = 0; i < n; ++i)
         setTime(i, times->get(i));
 }
@@ -152,7 +143,7 @@ void oxCompressedAnimationSequenceQS::compressTranslationList(const oxVec3fList*
 {
     const int n = translations ? translations->getCount() : 0;
     float range = 0;
-    oxCompressVec3fList(n ? translations->data() : nullptr, n, sizeExactly(_compressedTranslationList, 3 * n)->data(),
+    oxCompressVec3fList(n ? translations->data() : nullptr, n, oxSizeExactly(_compressedTranslationList, 3 * n)->data(),
                         _translationBase, range);
     _translationRangeOverMaxUShort = range * kOverMaxUShort;
 }
@@ -166,7 +157,7 @@ void oxCompressedAnimationSequenceQS::compressQuaternionList(const oxQuaternionf
         values[size_t(i)] = oxVec4f(q.x, q.y, q.z, q.w);
     }
     float range = 0;
-    oxCompressVec4fList(values.data(), n, sizeExactly(_compressedQuaternionList, 4 * n)->data(), _quaternionBase,
+    oxCompressVec4fList(values.data(), n, oxSizeExactly(_compressedQuaternionList, 4 * n)->data(), _quaternionBase,
                         range);
     _quaternionRangeOverMaxUShort = range * kOverMaxUShort;
 }
@@ -186,7 +177,7 @@ void oxCompressedAnimationSequenceQS::configure(oxTransformSequence1_5* sequence
         const int count = keys ? std::min(n, keys->getCount()) : 0;
         float range = 0;
         oxCompressVec3fList(count ? keys->data() : nullptr, count,
-                            sizeExactly(_compressedTranslationList, 3 * count)->data(), _translationBase, range);
+                            oxSizeExactly(_compressedTranslationList, 3 * count)->data(), _translationBase, range);
         _translationRangeOverMaxUShort = range * kOverMaxUShort;
     }
     if (_channels & QUATERNION_ROTATION) {
@@ -194,7 +185,7 @@ void oxCompressedAnimationSequenceQS::configure(oxTransformSequence1_5* sequence
         compressQuaternionList(sequence->getQuaternionList());
         _compressedQuaternionList->setCount(std::min(_compressedQuaternionList->getCount(), 4 * n));
     }
-    sizeExactly(_compressedTimeList, n);
+    oxSizeExactly(_compressedTimeList, n);
     bool clamped = false;
     for (int i = 0; i < n; ++i) {
         const int64_t t = sequence->getTimeAsLong(i);
@@ -361,7 +352,7 @@ void oxCompressedBezierAnimationSequenceQS::configure(oxTransformSequence1_5* se
     const int points = controls ? std::min(controls->getCount(), 2 * sequence->getKeyFrameCount()) : 0;
     float range = 0;
     oxCompressVec3fList(points ? controls->data() : nullptr, points,
-                        sizeExactly(_compressedBezierTranslationData, 3 * points)->data(), _bezierTranslationBase,
+                        oxSizeExactly(_compressedBezierTranslationData, 3 * points)->data(), _bezierTranslationBase,
                         range);
     _bezierTranslationRangeOverMaxUShort = range * kOverMaxUShort;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/utils/oxCompression.h"
+#include "sg/animation/oxQuantisedList.h"
 #include "sg/animation/oxTransformSequence1_5.h"
 
 namespace Kel::Sg {
@@ -26,15 +27,6 @@ void oxCompressedTransformSequence1_5Data::arkRegisterInitialize(oxFields<oxComp
 
 namespace {
 
-// A list of exactly `values` entries, holding no more memory than that.
-void sizeExactly(oxSmartPointer<oxUnsignedShortList>& list, int values)
-{
-    if (!list)
-        list = oxUnsignedShortList::_instantiateRef();
-    list->setCapacity(values);
-    list->resizeAndSetCount(values);
-}
-
 void empty(oxDataList* list)
 {
     if (!list)
@@ -47,7 +39,7 @@ void compressVec3(const oxVec3fList* keys, int n, oxSmartPointer<oxUnsignedShort
                   float& range)
 {
     n = std::min(n, keys ? keys->getCount() : 0);
-    sizeExactly(out, 3 * n);
+    oxSizeExactly(out, 3 * n);
     oxCompressVec3fList(keys ? keys->data() : nullptr, n, out->data(), base, range);
 }
 
@@ -68,7 +60,7 @@ void oxCompressedTransformSequence1_5Data::compress(oxTransformSequence1_5* sequ
         std::vector<oxVec4f> values(size_t(std::max(count, 0)));
         for (int i = 0; i < count; ++i)
             values[size_t(i)] = oxVec4f(q->get(i).x, q->get(i).y, q->get(i).z, q->get(i).w);
-        sizeExactly(_compressedQuatList, 4 * count);
+        oxSizeExactly(_compressedQuatList, 4 * count);
         oxCompressVec4fList(values.data(), count, _compressedQuatList->data(), _quatBase, _quatRange);
     }
     if (channels & oxTransformSequence::SCALE)
