@@ -111,6 +111,10 @@ bool oxAnimationCombiner::configure(oxAnimationHierarchy* hierarchy)
     for (oxMemoryBlock* block : {&_animationCacheMatrixArray, &_boneMatrixArray, &_blendMatrixArray})
         for (int i = 0; i < matrixCount(*block); ++i)
             matrices(*block)[i] = identity;
+    // A bone that no animation drives stays where the skeleton was bound.
+    for (int b = 0; b < matrixCount(_animationCacheMatrixArray); ++b)
+        if (const oxVec3f* bind = _animHierarchy->getBoneTranslation(b))
+            matrices(_animationCacheMatrixArray)[b].setTranslation(*bind);
     _cacheValid = false;
     _hierarchyUpdated = false;
     return true;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "sg/animation/oxAnimationTrack.h"
+#include "sg/ik/oxInverseKinematicsSource.h"
 #include "sg/ik/oxTwoBoneSolver.h"
 
 namespace Kel::Sg {
@@ -49,6 +51,7 @@ void oxInverseKinematicsAnimation::arkRegisterInitialize(oxFields<oxInverseKinem
     f.add(OX_FIELD(resultMatrixArray)).notPersistent();
     f.add(OX_FIELD(skeletonBoneIndexArray));
     f.add(OX_FIELD(skeletonParentBoneIndexArray));
+    f.add(OX_FIELD(actor));
     f.add(OX_FIELD(recorder));
     f.add(OX_FIELD(goalBoneIndex)).setDefault(-1);
     f.add(OX_FIELD(goalMatrix));
@@ -135,9 +138,76 @@ void oxInverseKinematicsAnimation::twoBoneInverseKinematicSolver(const oxVec3f& 
     oxTwoBoneSolve(a, b, c, goal, pole, twist, q1, q2);
 }
 
+bool oxInverseKinematicsAnimation::configure(oxActor* actor, int firstBone)
+{
+    oxAnimationSystem* system = actor ? actor->getAnimationSystem() : nullptr;
+    oxAnimationHierarchy* skeleton = system ? system->getAnimationHierarchy() : nullptr;
+    if (!skeleton) {
+        oxReportWarning("oxInverseKinematicsAnimation: %s", actor ? "the actor has no skeleton" : "no actor");
+        return false;
+    }
+    int bones[kChainLength];
+    bones[0] = firstBone >= 0 && firstBone < skeleton->getBoneCount() ? firstBone : -1;
+    for (int i = 1; i < kChainLength && bones[i - 1] >= 0; ++i) {
+        int cursor = 0;
+        bones[i] = skeleton->getChild(bones[i - 1], cursor);
+    }
+    for (int bone : bones)
+        if (bone < 0) {
+            oxReportWarning("oxInverseKinematicsAnimation: no chain of %d bones from bone %d", kChainLength, firstBone);
+            return false;
+        }
+
+    _actor = actor;
+    allocateChain();
+    if (_trackList)
+        _trackList->removeAll();
+    else
+        _trackList = oxAnimationTrackList::_instantiateRef();
+    for (int i = 0; i < kChainLength; ++i) {
+        setSkeletonBoneIndex(i, bones[i]);
+        setSkeletonParentBoneIndex(i, skeleton->getParent(bones[i]));
+        oxMatrix44f rest;
+        if (const oxVec3f* bind = skeleton->getBoneTranslation(bones[i]))
+            rest.setTranslation(*bind);
+        setInitialMatrix(i, rest);
+
+        oxSmartPointer<oxInverseKinematicsSource> source = oxInverseKinematicsSource::_instantiateRef();
+        source->setInverseKinematicsAnimation(this);
+        source->setBoneIndex(unsigned(i));
+        oxSmartPointer<oxAnimationTrack> track = oxAnimationTrack::_instantiateRef();
+        track->setName(skeleton->getBoneName(bones[i]));
+        track->setSource(source);
+        addTrack(track, true);
+    }
+    return true;
+}
+
+bool oxInverseKinematicsAnimation::configure(oxActor* actor, const char* firstBoneName)
+{
+    oxAnimationSystem* system = actor ? actor->getAnimationSystem() : nullptr;
+    oxAnimationHierarchy* skeleton = system ? system->getAnimationHierarchy() : nullptr;
+    const int bone = skeleton && firstBoneName ? skeleton->findBoneIndex(firstBoneName) : -1;
+    if (bone < 0) {
+        oxReportWarning("oxInverseKinematicsAnimation: no bone \"%s\" to start the chain at",
+                        firstBoneName ? firstBoneName : "");
+        return false;
+    }
+    return configure(actor, bone);
+}
+
 void oxInverseKinematicsAnimation::update()
 {
-    oxReportWarning("oxInverseKinematicsAnimation: no skeleton to take the chain's bone matrices from");
+    if (!_actor) {
+        oxReportWarning("oxInverseKinematicsAnimation: no actor to take the chain's bone matrices from");
+        return;
+    }
+    // A recorded goal is a world point; the actor's space is below its last model-view and
+    // the inverse view of that frame.
+    oxMatrix44f worldToActor = _actor->getMvmWhenTraversed() * _actor->getInverseViewWhenTraversed();
+    if (!worldToActor.invertAffine())
+        worldToActor = oxMatrix44f();
+    update(_actor->getBoneMatrixCacheArray(), _actor->getBoneCount(), worldToActor);
 }
 
 bool oxInverseKinematicsAnimation::update(const oxMatrix44f* boneMatrices, int boneCount,
@@ -153,9 +223,11 @@ bool oxInverseKinematicsAnimation::update(const oxMatrix44f* boneMatrices, int b
             return false;
         }
     }
-    // A chain that starts at the skeleton's root has the actor's space above it.
+    // Bones whose parent is the root bone are posed in the actor's space: the root's own
+    // matrix (the actor's place in the view) is not above them, so such a chain solves in
+    // actor space like one without a parent.
     const int parent = getSkeletonParentBoneIndex(0);
-    if (parent >= 0 && !inRange(parent)) {
+    if (parent > 0 && !inRange(parent)) {
         oxReportWarning("oxInverseKinematicsAnimation: the chain's parent bone %d is not among %d bones", parent,
                         boneCount);
         return false;
@@ -174,7 +246,7 @@ bool oxInverseKinematicsAnimation::update(const oxMatrix44f* boneMatrices, int b
         goal = _goalMatrix.getTranslation();
 
     oxMatrix44f toParent;
-    if (parent >= 0) {
+    if (parent > 0) {
         toParent = boneMatrices[parent];
         if (!toParent.invertAffine())
             return false;

@@ -1,4 +1,5 @@
 #pragma once
+#include "sg/animation/oxActor.h"
 #include "sg/animation/oxAnimation.h"
 #include "sg/animation/oxTransformRecorder.h"
 #include "sg/nodes/oxTransform.h"
@@ -12,12 +13,20 @@ namespace Kel::Sg {
 class oxInverseKinematicsAnimation : public oxAnimation {
     OX_CLASS(oxInverseKinematicsAnimation, oxAnimation)
     OX_FIELDS(initialMatrixArray, solutionMatrixArray, resultMatrixArray, skeletonBoneIndexArray,
-              skeletonParentBoneIndexArray, recorder, goalBoneIndex, goalMatrix, solverPoleVector, solverTwistValue)
+              skeletonParentBoneIndexArray, actor, recorder, goalBoneIndex, goalMatrix, solverPoleVector, solverTwistValue)
 public:
     static constexpr int kChainLength = 3;
 
     virtual int getChainLength() const { return kChainLength; }
-    // Solves the chain from the bone matrices of the animated skeleton.
+    // The chain of three bones starting at `firstBone` of the actor's skeleton, each next
+    // bone its predecessor's first child: rest matrices from the bind translations, one
+    // track per bone named after it and driven by a new source, solutions back to identity.
+    // False, with a warning and nothing changed, without a skeleton or with a chain that
+    // does not reach three bones.
+    virtual bool configure(oxActor* actor, int firstBone);
+    // The same from a bone's name (any case); false when the skeleton has no such bone.
+    virtual bool configure(oxActor* actor, const char* firstBoneName);
+    // One solving step from the actor's bone matrices of its last frame.
     virtual void update();
     virtual void twoBoneInverseKinematicSolver(const oxVec3f& a, const oxVec3f& b, const oxVec3f& c,
                                                const oxVec3f& goal, const oxVec3f& pole, float twist,
@@ -49,6 +58,9 @@ public:
     void setSolverPoleVector(const oxVec3f& pole) { _solverPoleVector = pole; }
     float getSolverTwistValue() const { return _solverTwistValue; }
     void setSolverTwistValue(float radians) { _solverTwistValue = radians; }
+    // The actor is not held: it holds this animation through its combiner, and it must
+    // outlive the animation's play.
+    oxActor* getActor() const { return _actor; }
     oxTransformRecorder* getRecorder() const { return _recorder; }
     void setRecorder(oxTransformRecorder* recorder) { _recorder = recorder; }
 
@@ -78,6 +90,7 @@ protected:
     oxMemoryBlock _resultMatrixArray;
     oxMemoryBlock _skeletonBoneIndexArray;
     oxMemoryBlock _skeletonParentBoneIndexArray;
+    oxActor* _actor = nullptr;
     oxSmartPointer<oxTransformRecorder> _recorder;
     int _goalBoneIndex = -1;
     oxMatrix44f _goalMatrix;

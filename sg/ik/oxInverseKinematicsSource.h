@@ -46,7 +46,8 @@ protected:
     oxInverseKinematicsSource() = default;
     static void arkRegisterInitialize(oxFields<oxInverseKinematicsSource>& f);
 
-    oxSmartPointer<oxInverseKinematicsAnimation> _inverseKinematicsAnimation;
+    // Not held: the animation holds its sources through its tracks.
+    oxInverseKinematicsAnimation* _inverseKinematicsAnimation = nullptr;
     unsigned _boneIndex = 0;
     bool _evaluated = false;
 };

@@ -1,7 +1,10 @@
 #include "sg/traversal/oxBoundingBoxesMaker.h"
 
 #include "platform/attrs/oxGeometryAttr2.h"
+#include "sg/animation/oxActor.h"
+#include "sg/animation/oxSkin.h"
 #include "sg/animation/oxTransformSequence.h"
+#include "sg/ik/oxJoint.h"
 #include "sg/nodes/oxGeometry.h"
 #include "sg/nodes/oxLightSet.h"
 #include "sg/nodes/oxTransform.h"
@@ -13,6 +16,13 @@ using Attrs::oxGeometryAttr;
 using Attrs::oxGeometryAttr2;
 
 namespace {
+
+oxNode* skinnedGraphOf(oxActor* actor)
+{
+    oxAppearance* appearance = actor->getAppearance();
+    oxSkin* skin = appearance ? appearance->getSkin() : nullptr;
+    return skin ? skin->getSkinnedGraph() : nullptr;
+}
 
 // The geometry's extent into `box`; false when some attribute's extent can change (skinned)
 // or is unknown (not vertex geometry), and then every extent goes into `skin` as well.
@@ -91,6 +101,8 @@ bool oxBoundingBoxesMaker::walk(oxNode* node, oxBox3f& out)
         keep = geometryExtent(geometry, box, skin) && keep;
     else if (oxTransform::dynamicCast(node))
         keep = walkTransform(node, box) && keep;
+    else if (oxActor* actor = oxActor::dynamicCast(node))
+        keep = walkActor(actor, box) && keep;
 
     if (!skin.isEmpty()) {
         oxBox3f skinned = _skinnedBox->getBox();
@@ -130,21 +142,52 @@ bool oxBoundingBoxesMaker::walkTransform(oxNode* node, oxBox3f& box)
         }
         if (driven)
             return false;
+        // A joint's matrix is its pose, which the skeleton animates: its box stays in the
+        // joint's own space and is never kept.
+        if (oxJoint::dynamicCast(node))
+            return false;
         transform->update(0);
-    } else
+    } else {
+        if (oxJoint::dynamicCast(node))
+            return false;
         transform->update(_time);
+    }
     if (transform->getTarget() == oxTransform::MODEL_VIEW_MATRIX && !box.isEmpty())
         box.transform(*transform->getMatrix());
     return !driven;
+}
+
+// The extent of the actor's skin, measured without storing bounds inside it (the skin is
+// drawn with the actor's palettes, wherever they put it). A transform whose last row is
+// not (.., 1) is not one the box can follow: a w inside (0, 1) scales the actor up in a way
+// that may change, so the actor keeps nothing; other values leave the box as measured.
+bool oxBoundingBoxesMaker::walkActor(oxActor* actor, oxBox3f& box)
+{
+    if (oxNode* skinned = skinnedGraphOf(actor)) {
+        const bool store = _setBoundingBoxes;
+        _setBoundingBoxes = false;
+        walk(skinned, box);
+        _setBoundingBoxes = store;
+    }
+    if (box.isEmpty())
+        return false;
+    const double w = actor->getTransform().m[3][3];
+    if (w >= 1.0 - 5e-7 && w <= 1.0 + 5e-7) {
+        box.transform(actor->getTransform());
+        return true;
+    }
+    return !(w > 0.0 && w < 1.0);
 }
 
 bool oxBoundingBoxesMaker::removeAll(oxNode* node)
 {
     if (!node)
         return false;
-    if (!oxLightSet::dynamicCast(node))
+    if (!oxLightSet::dynamicCast(node) && !oxJoint::dynamicCast(node))
         node->setBound(nullptr);
-    if (oxGroup* group = oxGroup::dynamicCast(node))
+    if (oxActor* actor = oxActor::dynamicCast(node))
+        removeAll(skinnedGraphOf(actor));
+    else if (oxGroup* group = oxGroup::dynamicCast(node))
         for (int i = 0; i < group->getChildCount(); ++i)
             removeAll(group->getChild(i));
     return true;

@@ -15,6 +15,8 @@ using Math::oxAABox;
 //
 // A node that already has a bound is taken at its word and not descended into; removeAll
 // clears the bounds of a graph first when they must be computed again.
+class oxActor;
+
 class oxBoundingBoxesMaker : public oxObject {
     OX_CLASS(oxBoundingBoxesMaker, oxObject)
     OX_FIELDS(time, useWholeAnimation, setBoundingBoxes, skinnedBox)
@@ -34,7 +36,8 @@ public:
     // The extent of `node`'s subtree, storing nothing.
     void getBoundingBox(oxNode* node, oxAABox* box);
     oxSmartPointer<oxAABox> getBoundingBox(oxNode* node);
-    // Releases the bounds of the subtree, except those of light sets; false for null.
+    // Releases the bounds of the subtree (an actor's: of its skin), except those of light
+    // sets and joints; false for null.
     bool removeAll(oxNode* node);
     // Releases bounds that say no more than the single child's below them.
     void optimize(oxNode* node);
@@ -47,6 +50,7 @@ protected:
     static void arkRegisterInitialize(oxFields<oxBoundingBoxesMaker>& f);
     // Adds the node's extent to `out`; true when that extent may be stored on it.
     bool walk(oxNode* node, oxBox3f& out);
+    bool walkActor(oxActor* actor, oxBox3f& box);
     bool walkTransform(oxNode* node, oxBox3f& box);
 
     int64_t _time = -1;

@@ -63,7 +63,6 @@ protected:
     oxSmartPointer<oxBoundingBoxesMaker> maker = oxBoundingBoxesMaker::_instantiateRef();
 };
 
-} // namespace
 
 TEST_F(BoundsTest, StaticGeometryAndTransformsGetBoundsUpToTheRoot)
 {
@@ -210,3 +209,71 @@ TEST_F(BoundsTest, ASequenceDrivenTransformEnclosesItsChildUnderEveryKey)
     EXPECT_FALSE(top->getBound());
     EXPECT_EQ(maker->getBoundingBox(top)->getBox(), oxBox3f({0, -4, 0}, {11, 1, 2}));
 }
+
+// An actor is bounded by its skin's graph placed by the actor's transform, when that
+// transform is one the box can follow; joints are posed by skeletons and never bounded.
+TEST_F(BoundsTest, ActorsAreBoundedByTheirSkinAndJointsNever)
+{
+    oxSmartPointer<oxSkin> skin = oxSkin::_instantiateRef();
+    skin->setSkinnedGraph(geometry(oxVec3f(-1, 0, -1), oxVec3f(1, 2, 1), true));
+    oxSmartPointer<oxAppearance> look = oxAppearance::_instantiateRef();
+    look->setSkin(skin);
+    const auto actor = [&](float w) {
+        oxSmartPointer<oxActor> a = oxActor::_instantiateRef();
+        a->setAppearance(look);
+        oxMatrix44f place;
+        place.makeTranslation(oxVec3f(10, 0, 0));
+        place.m[3][3] = w;
+        a->setTransform(place);
+        return a;
+    };
+    oxSmartPointer<oxBoundingBoxesMaker> maker = oxBoundingBoxesMaker::_instantiateRef();
+
+    oxSmartPointer<oxActor> placed = actor(1.0f);
+    ASSERT_TRUE(maker->apply(placed));
+    EXPECT_EQ(boundOf(placed), oxBox3f(oxVec3f(9, 0, -1), oxVec3f(11, 2, 1)));
+    EXPECT_EQ(skin->getSkinnedGraph()->getBound(), nullptr) << "nothing is stored inside a skin";
+    EXPECT_EQ(maker->getSkinnedBox()->getBox(), oxBox3f(oxVec3f(-1, 0, -1), oxVec3f(1, 2, 1)));
+
+    // A scale in (0, 1) through w may change: nothing above the actor is kept.
+    oxSmartPointer<oxGroup> above = oxGroup::_instantiateRef();
+    above->appendChild(actor(0.5f));
+    maker->apply(above);
+    EXPECT_EQ(above->getBound(), nullptr);
+    EXPECT_EQ(above->getChild(0)->getBound(), nullptr);
+    // Other odd values leave the box as measured and kept.
+    oxSmartPointer<oxActor> odd = actor(2.0f);
+    maker->apply(odd);
+    EXPECT_EQ(boundOf(odd), oxBox3f(oxVec3f(-1, 0, -1), oxVec3f(1, 2, 1)));
+    // No skin, no extent, no bound.
+    oxSmartPointer<oxActor> bare = oxActor::_instantiateRef();
+    maker->apply(bare);
+    EXPECT_EQ(bare->getBound(), nullptr);
+
+    oxSmartPointer<oxJoint> joint = oxJoint::_instantiateRef();
+    oxMatrix44f bend;
+    bend.makeTranslation(oxVec3f(0, 3, 0));
+    joint->setMatrix(&bend);
+    joint->appendChild(geometry(oxVec3f(0, 0, 0), oxVec3f(1, 1, 1)));
+    oxSmartPointer<oxGroup> rig = oxGroup::_instantiateRef();
+    rig->appendChild(joint);
+    maker->apply(rig);
+    EXPECT_EQ(joint->getBound(), nullptr);
+    EXPECT_EQ(rig->getBound(), nullptr);
+    EXPECT_EQ(boundOf(joint->getChild(0)), oxBox3f(oxVec3f(0, 0, 0), oxVec3f(1, 1, 1)));
+    maker->setTime(0);
+    EXPECT_EQ(maker->getBoundingBox(joint)->getBox(), oxBox3f(oxVec3f(0, 0, 0), oxVec3f(1, 1, 1)))
+        << "a joint's box stays in its own space";
+
+    // removeAll leaves a joint's bound alone and reaches into an actor's skin.
+    oxSmartPointer<oxAABox> kept = oxAABox::_instantiateRef();
+    joint->setBound(kept);
+    skin->getSkinnedGraph()->setBound(oxAABox::_instantiateRef());
+    maker->removeAll(rig);
+    maker->removeAll(placed);
+    EXPECT_EQ(joint->getBound(), kept.get());
+    EXPECT_EQ(placed->getBound(), nullptr);
+    EXPECT_EQ(skin->getSkinnedGraph()->getBound(), nullptr);
+}
+
+} // namespace
