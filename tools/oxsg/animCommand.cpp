@@ -243,12 +243,19 @@ int runAnim(int argc, char** argv)
         std::fprintf(stderr, "oxsg anim: %s\n", reader.getError().c_str());
         return 1;
     }
-    // Sequences are named after the transforms they drive, or by their number in the file.
+    // Sequences are named after the transforms they drive, or the animation and bone they
+    // move, or by their number in the file.
     std::map<const oxObject*, std::string> names;
-    for (uint32_t n = 1; n <= reader.getObjectCount(); ++n)
+    for (uint32_t n = 1; n <= reader.getObjectCount(); ++n) {
         if (const oxTransform* t = oxTransform::dynamicCast(reader.getObject(n)))
             if (t->getTransformSource() && !t->getName().view().empty())
                 names.emplace(t->getTransformSource(), std::string(t->getName().view()));
+        if (const oxAnimation* a = oxAnimation::dynamicCast(reader.getObject(n)))
+            for (int i = 0; i < a->getTrackCount(); ++i)
+                if (const oxAnimationTrack* track = a->getTrackList()->get(i); track && track->getSource())
+                    names.emplace(track->getSource(),
+                                  std::string(a->getName().view()) + " " + std::string(track->getName().view()));
+    }
     std::vector<Named> sequences;
     for (uint32_t n = 1; n <= reader.getObjectCount(); ++n)
         if (Seq* s = Seq::dynamicCast(reader.getObject(n))) {

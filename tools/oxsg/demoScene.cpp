@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/attrs/OXAttrs.h"
+#include "tools/oxsg/demoCharacter.h"
 
 namespace oxsg {
 
@@ -349,13 +350,21 @@ oxSmartPointer<oxGroup> buildDemoScene()
         return m;
     }));
     oxSmartPointer<oxGeometry> box = shape("crate", crate(1.1f), material(oxVec4f(1, 1, 1, 1)), planks());
-    lit->appendChild(keyed("orbit", box, 8.0, 32, REPEAT, [](float f) {
+    oxSmartPointer<oxTransform> orbit = keyed("orbit", box, 8.0, 32, REPEAT, [](float f) {
         const float a = 2 * kPi * f;
         oxMatrix44f m;
         m.makeRotationY(a + 0.4f);
         m.postTranslate(oxVec3f(6.5f * std::cos(a), 0, -6.5f * std::sin(a) - 1));
         return m;
-    }));
+    });
+    lit->appendChild(orbit);
+    // The figure stands inside the crate's orbit, where the crate passes within arm's reach
+    // a little after five seconds.
+    oxSmartPointer<oxTransform> crateCentre = named<oxTransform>("crate centre");
+    const oxMatrix44f centre = at(0, 0.55f, 0);
+    crateCentre->setMatrix(&centre);
+    orbit->appendChild(crateCentre);
+    lit->appendChild(placed("figure place", at(-2.9f, 0, 3.5f), buildDemoCharacter(crateCentre)));
     oxSmartPointer<oxGeometry> ball =
         shape("ball", sphere(0.55f, 32, 16), material(oxVec4f(0.95f, 0.75f, 0.15f, 1), 80, 0.9f));
     lit->appendChild(keyed("bounce", ball, 1.2, 12, BOUNCE, [](float f) {

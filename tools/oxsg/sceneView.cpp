@@ -58,6 +58,23 @@ oxCamera* findCamera(oxNode* node, const oxMatrix44f& placement, oxMatrix44f& wh
     return nullptr;
 }
 
+// Some animation depends on the frames before: blends that begin when first seen, inverse
+// kinematics that closes in on its goal frame by frame. A frame far from the traversal's
+// last one (the first of all, a jump, time going back) is reached through frames at 30 per
+// second from where that motion is known, time 0 after a jump back, without drawing them.
+void settle(oxNode* root, oxCommonTraversal* draw, int64_t time)
+{
+    constexpr int64_t kStep = 1000000000 / 30;
+    int64_t from = draw->getTimeAsLong();
+    if (from > time || from < 0)
+        from = 0;
+    for (int64_t t = from + kStep; t < time; t += kStep) {
+        draw->setTimeAsLong(t);
+        draw->reset();
+        draw->apply(root);
+    }
+}
+
 } // namespace
 
 void viewScene(oxNode* root, float aspect, oxCommonTraversal* draw)
@@ -91,6 +108,7 @@ oxDisplayListAttr* drawFrame(oxNode* root, oxCommonTraversal* draw, oxVisualCont
     // sizes); the device takes it here, and the frame's empty projection stack stands for it.
     vc->setMatrix(OX_GFX_MATRIX_PROJECTION, 0, draw->getProjectionMatrix());
     draw->setUserTimeState(true);
+    settle(root, draw, time);
     draw->setTimeAsLong(time);
     draw->reset();
     draw->apply(root);
