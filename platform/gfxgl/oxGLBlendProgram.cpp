@@ -327,9 +327,9 @@ void oxGLVisualContext::beginBlendProgram(oxGLBlendProgram& p, const oxVertexArr
         glEnable(GL_COLOR_SUM);
 }
 
-void oxGLVisualContext::endBlendProgram(bool lighting)
+void oxGLVisualContext::endBlendProgram()
 {
-    if (lighting)
+    if (_state->lighting)
         glDisable(GL_COLOR_SUM);
     oxGL.UseProgram(0);
 }

@@ -250,9 +250,6 @@ void oxGLDraw::draw(oxGLVisualContext& vc, const oxDrawDescription& d)
         }
     }
 
-    // The state the program reads is taken before the draw (drawing with colours changes
-    // the device's current colour below).
-    const bool lighting = s.lighting;
     if (program) {
         bindBlendAttributes(v, first);
         vc.beginBlendProgram(*program, v, normalStream.isValid());
@@ -273,7 +270,7 @@ void oxGLDraw::draw(oxGLVisualContext& vc, const oxDrawDescription& d)
     }
 
     if (program) {
-        vc.endBlendProgram(lighting);
+        vc.endBlendProgram();
         unbindBlendAttributes();
     }
     if (secondaryStream.isValid())

@@ -76,8 +76,8 @@ public:
     // The oldest GL error flagged since the last call (glGetError), 0 when there is none.
     uint32_t takeGLError();
     // Whether blended draws may use the vertex program (on by default); off, every skinned
-    // vertex is blended on the host. Set it outside a display list recording to be sure
-    // which way a recorded draw goes.
+    // vertex is blended on the host. Each draw looks at it when it is made; a recorded draw
+    // keeps the way it was recorded.
     void setGpuVertexBlending(bool on) { _gpuVertexBlending = on; }
     bool getGpuVertexBlending() const { return _gpuVertexBlending; }
     // Whether the vertex program has been made and linked (false before the first blended
@@ -166,7 +166,7 @@ private:
     // Makes the program current with the palette and switches the draw needs (compiled into
     // the list being recorded, if any), and back to fixed function.
     void beginBlendProgram(oxGLBlendProgram& p, const oxVertexArrayBase* v, bool normals);
-    void endBlendProgram(bool lighting);
+    void endBlendProgram();
     void uploadPalette(const oxGLBlendProgram& p, const std::bitset<256>* only);
     // Palette changes of the list being recorded, compiled into it.
     void compileListPalette(oxGLBlendProgram& p);
