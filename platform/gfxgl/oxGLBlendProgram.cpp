@@ -25,114 +25,117 @@ namespace {
 static_assert(sizeof(oxMatrix44f) == 16 * sizeof(float), "palettes are uploaded as they lie");
 
 // The light model the device sets (separate specular, infinite viewer, one-sided) is the one
-// written out here; the device uses no fog, so the fog coordinate is only the eye distance
-// fixed function would give. ox_config is laid out as oxGLBlendProgram::Config.
+// written out here; the device uses no fog, so no fog coordinate is written. ox_config is laid out as oxGLBlendProgram::Config. Lights and
+// texture units are written out one by one with constant indices, and the weight loop has a
+// constant bound: indexing built-in arrays by a variable costs a software rasteriser dearly.
+constexpr const char* kProgramHead = R"(#version 130
+uniform mat4 ox_palette[PALETTE];
+uniform int ox_paletteCount;
+uniform int ox_config[8];
+in vec4 ox_weights;
+in vec4 ox_indices;
+
+mat4 blendMatrix(int k)
+{
+    int i = k < ox_config[1] ? int(ox_indices[k]) : k;
+    return i < ox_paletteCount ? ox_palette[i] : mat4(1.0);
+}
+
+vec3 pointOf(vec4 p)
+{
+    return p.w != 1.0 && p.w != 0.0 ? p.xyz / p.w : p.xyz;
+}
+
+void addLight(gl_LightSourceParameters light, vec3 v, vec3 e, vec3 ambient, vec3 diffuse, vec3 specular,
+              float shininess, inout vec3 primary, inout vec3 secondary)
+{
+    vec3 l;
+    float factor = 1.0;
+    if (light.position.w != 0.0) {
+        vec3 d = light.position.xyz / light.position.w - v;
+        float distance = length(d);
+        l = d / distance;
+        factor = 1.0 / (light.constantAttenuation + light.linearAttenuation * distance +
+                        light.quadraticAttenuation * distance * distance);
+    } else {
+        l = normalize(light.position.xyz);
+    }
+    if (light.spotCutoff != 180.0) {
+        float c = dot(-l, normalize(light.spotDirection));
+        float x = light.spotExponent;
+        factor *= c < light.spotCosCutoff ? 0.0 : x == 0.0 ? 1.0 : pow(c, x);
+    }
+    float nl = max(dot(e, l), 0.0);
+    primary += factor * (ambient * light.ambient.rgb + nl * diffuse * light.diffuse.rgb);
+    if (nl > 0.0) {
+        float nh = max(dot(e, normalize(l + vec3(0.0, 0.0, 1.0))), 0.0);
+        float highlight = shininess == 0.0 ? 1.0 : pow(nh, shininess);
+        secondary += factor * highlight * specular * light.specular.rgb;
+    }
+}
+
+void main()
+{
+    vec4 position = vec4(gl_Vertex.xyz, 1.0);
+    vec3 normal = gl_Normal;
+    vec4 weights = ox_weights * vec4(lessThan(ivec4(0, 1, 2, 3), ivec4(ox_config[0])));
+    vec3 p = vec3(0.0), n = vec3(0.0);
+    for (int k = 0; k < 4; ++k) {
+        if (weights[k] != 0.0) {
+            mat4 m = blendMatrix(k);
+            p += pointOf(m * position) * weights[k];
+            n += mat3(m) * normal * weights[k];
+        }
+    }
+    // Weights that add up to nothing leave the vertex as it is, as on the host.
+    if (dot(weights, vec4(1.0)) != 0.0) {
+        position = vec4(p, 1.0);
+        normal = n;
+    }
+    if (ox_config[2] != 0)
+        normal = normalize(normal);
+    else
+        normal = gl_Normal;
+
+    vec4 eye = gl_ModelViewMatrix * position;
+    gl_Position = gl_ProjectionMatrix * eye;
+    gl_ClipVertex = eye;
+
+    if (ox_config[3] == 0) {
+        gl_FrontColor = gl_Color;
+        gl_FrontSecondaryColor = gl_SecondaryColor;
+    } else {
+        vec3 e = gl_NormalMatrix * normal;
+        if (ox_config[5] != 0)
+            e = normalize(e);
+        int cm = ox_config[6];
+        vec4 emission = cm == 5 ? gl_Color : gl_FrontMaterial.emission;
+        vec4 ambient = cm == 1 || cm == 3 ? gl_Color : gl_FrontMaterial.ambient;
+        vec4 diffuse = cm == 2 || cm == 3 ? gl_Color : gl_FrontMaterial.diffuse;
+        vec4 specular = cm == 4 ? gl_Color : gl_FrontMaterial.specular;
+        float shininess = gl_FrontMaterial.shininess;
+        vec3 primary = emission.rgb + ambient.rgb * gl_LightModel.ambient.rgb;
+        vec3 secondary = vec3(0.0);
+        vec3 v = eye.xyz / eye.w;
+)";
+
 std::string programSource(int unitCount, int lightCount)
 {
-    std::string s = "#version 130\n"
-                    "uniform mat4 ox_palette[" +
-                    std::to_string(kGLPaletteSize) + "];\n" +
-                    "uniform int ox_paletteCount;\n"
-                    "uniform int ox_config[8];\n"
-                    "in vec4 ox_weights;\n"
-                    "in vec4 ox_indices;\n"
-                    "\n"
-                    "mat4 blendMatrix(int k)\n"
-                    "{\n"
-                    "    int i = k < ox_config[1] ? int(ox_indices[k]) : k;\n"
-                    "    return i < ox_paletteCount ? ox_palette[i] : mat4(1.0);\n"
-                    "}\n"
-                    "\n"
-                    "vec3 pointOf(vec4 p)\n"
-                    "{\n"
-                    "    return p.w != 1.0 && p.w != 0.0 ? p.xyz / p.w : p.xyz;\n"
-                    "}\n"
-                    "\n"
-                    "void main()\n"
-                    "{\n"
-                    "    vec4 position = vec4(gl_Vertex.xyz, 1.0);\n"
-                    "    vec3 normal = gl_Normal;\n"
-                    "    vec3 p = vec3(0.0), n = vec3(0.0);\n"
-                    "    float total = 0.0;\n"
-                    "    for (int k = 0; k < 4 && k < ox_config[0]; ++k) {\n"
-                    "        float w = ox_weights[k];\n"
-                    "        if (w == 0.0)\n"
-                    "            continue;\n"
-                    "        mat4 m = blendMatrix(k);\n"
-                    "        p += pointOf(m * position) * w;\n"
-                    "        n += mat3(m) * normal * w;\n"
-                    "        total += w;\n"
-                    "    }\n"
-                    "    if (total != 0.0) {\n"
-                    "        position = vec4(p, 1.0);\n"
-                    "        normal = n;\n"
-                    "    }\n"
-                    "    if (ox_config[2] != 0)\n"
-                    "        normal = normalize(normal);\n"
-                    "    else\n"
-                    "        normal = gl_Normal;\n"
-                    "\n"
-                    "    vec4 eye = gl_ModelViewMatrix * position;\n"
-                    "    gl_Position = gl_ProjectionMatrix * eye;\n"
-                    "    gl_ClipVertex = eye;\n"
-                    "    gl_FogFragCoord = abs(eye.z);\n"
-                    "\n"
-                    "    if (ox_config[3] == 0) {\n"
-                    "        gl_FrontColor = gl_Color;\n"
-                    "        gl_FrontSecondaryColor = gl_SecondaryColor;\n"
-                    "    } else {\n"
-                    "        vec3 e = gl_NormalMatrix * normal;\n"
-                    "        if (ox_config[5] != 0)\n"
-                    "            e = normalize(e);\n"
-                    "        int cm = ox_config[6];\n"
-                    "        vec4 emission = cm == 5 ? gl_Color : gl_FrontMaterial.emission;\n"
-                    "        vec4 ambient = cm == 1 || cm == 3 ? gl_Color : gl_FrontMaterial.ambient;\n"
-                    "        vec4 diffuse = cm == 2 || cm == 3 ? gl_Color : gl_FrontMaterial.diffuse;\n"
-                    "        vec4 specular = cm == 4 ? gl_Color : gl_FrontMaterial.specular;\n"
-                    "        float shininess = gl_FrontMaterial.shininess;\n"
-                    "        vec3 primary = emission.rgb + ambient.rgb * gl_LightModel.ambient.rgb;\n"
-                    "        vec3 secondary = vec3(0.0);\n"
-                    "        vec3 v = eye.xyz / eye.w;\n"
-                    "        for (int i = 0; i < " +
-                    std::to_string(lightCount) +
-                    "; ++i) {\n"
-                    "            if ((ox_config[4] & (1 << i)) == 0)\n"
-                    "                continue;\n"
-                    "            vec4 lp = gl_LightSource[i].position;\n"
-                    "            vec3 l;\n"
-                    "            float factor = 1.0;\n"
-                    "            if (lp.w != 0.0) {\n"
-                    "                vec3 d = lp.xyz / lp.w - v;\n"
-                    "                float distance = length(d);\n"
-                    "                l = d / distance;\n"
-                    "                factor = 1.0 / (gl_LightSource[i].constantAttenuation +\n"
-                    "                                gl_LightSource[i].linearAttenuation * distance +\n"
-                    "                                gl_LightSource[i].quadraticAttenuation * distance * distance);\n"
-                    "            } else {\n"
-                    "                l = normalize(lp.xyz);\n"
-                    "            }\n"
-                    "            if (gl_LightSource[i].spotCutoff != 180.0) {\n"
-                    "                float c = dot(-l, normalize(gl_LightSource[i].spotDirection));\n"
-                    "                float x = gl_LightSource[i].spotExponent;\n"
-                    "                factor *= c < gl_LightSource[i].spotCosCutoff ? 0.0 : x == 0.0 ? 1.0 : pow(c, x);\n"
-                    "            }\n"
-                    "            float nl = max(dot(e, l), 0.0);\n"
-                    "            primary += factor * (ambient.rgb * gl_LightSource[i].ambient.rgb +\n"
-                    "                                 nl * diffuse.rgb * gl_LightSource[i].diffuse.rgb);\n"
-                    "            if (nl > 0.0) {\n"
-                    "                float nh = max(dot(e, normalize(l + vec3(0.0, 0.0, 1.0))), 0.0);\n"
-                    "                float highlight = shininess == 0.0 ? 1.0 : pow(nh, shininess);\n"
-                    "                secondary += factor * highlight * specular.rgb * gl_LightSource[i].specular.rgb;\n"
-                    "            }\n"
-                    "        }\n"
-                    "        gl_FrontColor = vec4(clamp(primary, 0.0, 1.0), clamp(diffuse.a, 0.0, 1.0));\n"
-                    "        gl_FrontSecondaryColor = vec4(clamp(secondary, 0.0, 1.0), 0.0);\n"
-                    "    }\n"
-                    "\n";
-    static const char* kUnits[] = {"0", "1", "2", "3", "4", "5", "6", "7"};
-    for (int u = 0; u < unitCount && u < 8; ++u)
-        s += std::string("    if ((ox_config[7] & ") + std::to_string(1 << u) + ") != 0)\n        gl_TexCoord[" +
-             kUnits[u] + "] = gl_TextureMatrix[" + kUnits[u] + "] * gl_MultiTexCoord" + kUnits[u] + ";\n";
+    std::string s = kProgramHead;
+    s.replace(s.find("PALETTE"), 7, std::to_string(kGLPaletteSize));
+    for (int i = 0; i < lightCount; ++i) {
+        const std::string at = std::to_string(i);
+        s += "        if ((ox_config[4] & " + std::to_string(1 << i) + ") != 0)\n            addLight(gl_LightSource[" +
+             at + "], v, e, ambient.rgb, diffuse.rgb, specular.rgb, shininess, primary, secondary);\n";
+    }
+    s += "        gl_FrontColor = vec4(clamp(primary, 0.0, 1.0), clamp(diffuse.a, 0.0, 1.0));\n"
+         "        gl_FrontSecondaryColor = vec4(clamp(secondary, 0.0, 1.0), 0.0);\n"
+         "    }\n";
+    for (int u = 0; u < unitCount; ++u) {
+        const std::string at = std::to_string(u);
+        s += "    if ((ox_config[7] & " + std::to_string(1 << u) + ") != 0)\n        gl_TexCoord[" + at +
+             "] = gl_TextureMatrix[" + at + "] * gl_MultiTexCoord" + at + ";\n";
+    }
     s += "}\n";
     return s;
 }
