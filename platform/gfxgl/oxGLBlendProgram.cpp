@@ -23,6 +23,7 @@ uint64_t oxGLNextBlendVersion()
 
 namespace {
 static_assert(sizeof(oxMatrix44f) == 16 * sizeof(float), "palettes are uploaded as they lie");
+static_assert(kGLPaletteSize == 256, "the device's declaration of uploadPalette names the palette size");
 
 // The light model the device sets (separate specular, infinite viewer, one-sided) is the one
 // written out here; the device uses no fog, so no fog coordinate is written. ox_config is laid out as oxGLBlendProgram::Config. Lights and
