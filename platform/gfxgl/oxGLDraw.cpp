@@ -158,6 +158,29 @@ void oxGLDraw::blend(const oxGLState& s, oxVertexArrayBase* v, int first, int co
     }
 }
 
+void oxGLDraw::bindBlendAttributes(oxVertexArrayBase* v, int first)
+{
+    oxVertexStream w = v->getStream(OX_GFX_COMPONENT_BLEND_WEIGHT);
+    oxVertexStream m = v->getStream(OX_GFX_COMPONENT_BLEND_INDEX);
+    // As the host reads them: integers keep their values.
+    oxGL.VertexAttribPointer(oxGLBlendProgram::kWeightLocation, w.scalarCount, glScalar(w.scalarType), GL_FALSE,
+                             w.stride, w.at(first));
+    oxGL.EnableVertexAttribArray(oxGLBlendProgram::kWeightLocation);
+    if (m.isValid()) {
+        oxGL.VertexAttribPointer(oxGLBlendProgram::kIndexLocation, m.scalarCount, glScalar(m.scalarType), GL_FALSE,
+                                 m.stride, m.at(first));
+        oxGL.EnableVertexAttribArray(oxGLBlendProgram::kIndexLocation);
+    }
+}
+
+void oxGLDraw::unbindBlendAttributes()
+{
+    // Left on, they would be read (and their pointers followed) by every later draw that a
+    // display list compiles.
+    oxGL.DisableVertexAttribArray(oxGLBlendProgram::kWeightLocation);
+    oxGL.DisableVertexAttribArray(oxGLBlendProgram::kIndexLocation);
+}
+
 void oxGLDraw::draw(oxGLVisualContext& vc, const oxDrawDescription& d)
 {
     int elements = d.countElements();
@@ -175,7 +198,9 @@ void oxGLDraw::draw(oxGLVisualContext& vc, const oxDrawDescription& d)
     oxVertexStream positionStream = v->getStream(OX_GFX_COMPONENT_POSITION);
     oxVertexStream normalStream = mask.hasNormals() ? v->getStream(OX_GFX_COMPONENT_NORMAL) : oxVertexStream();
     GLArray position, normal;
-    if (s.vertexBlend && format.getBlendWeightCount() > 0 && mask.getBlendWeightCount() > 0) {
+    bool blended = s.vertexBlend && format.getBlendWeightCount() > 0 && mask.getBlendWeightCount() > 0;
+    oxGLBlendProgram* program = blended ? vc.blendProgramFor(v) : nullptr;
+    if (blended && !program) {
         blend(s, v, first, count, normalStream.isValid());
         position = {3, GL_FLOAT, 0, positions.data()};
         if (normalStream.isValid())
@@ -225,6 +250,11 @@ void oxGLDraw::draw(oxGLVisualContext& vc, const oxDrawDescription& d)
         }
     }
 
+    if (program) {
+        bindBlendAttributes(v, first);
+        vc.beginBlendProgram(*program, v, normalStream.isValid());
+    }
+
     const uint16_t* indices = d.indices ? d.indices->data() : nullptr;
     bool oneRun = d.primitiveType <= OX_GFX_DRAW_LINES || d.primitiveType == OX_GFX_DRAW_TRIANGLES || !d.lengths;
     int start = 0;
@@ -239,6 +269,10 @@ void oxGLDraw::draw(oxGLVisualContext& vc, const oxDrawDescription& d)
         start += n;
     }
 
+    if (program) {
+        vc.endBlendProgram();
+        unbindBlendAttributes();
+    }
     if (secondaryStream.isValid())
         glDisable(GL_COLOR_SUM);
     // GL leaves the current colour undefined after drawing with colours; the device's stands.

@@ -8,6 +8,7 @@
 #include <GL/glext.h>
 
 #include <array>
+#include <bitset>
 #include <functional>
 #include <vector>
 
@@ -30,7 +31,28 @@ namespace Kel::Gfx {
     X(PFNGLDELETERENDERBUFFERSPROC, DeleteRenderbuffers)                     \
     X(PFNGLBINDRENDERBUFFERPROC, BindRenderbuffer)                           \
     X(PFNGLRENDERBUFFERSTORAGEPROC, RenderbufferStorage)                     \
-    X(PFNGLGENERATEMIPMAPPROC, GenerateMipmap)
+    X(PFNGLGENERATEMIPMAPPROC, GenerateMipmap)                               \
+    X(PFNGLCREATESHADERPROC, CreateShader)                                   \
+    X(PFNGLSHADERSOURCEPROC, ShaderSource)                                   \
+    X(PFNGLCOMPILESHADERPROC, CompileShader)                                 \
+    X(PFNGLGETSHADERIVPROC, GetShaderiv)                                     \
+    X(PFNGLGETSHADERINFOLOGPROC, GetShaderInfoLog)                           \
+    X(PFNGLDELETESHADERPROC, DeleteShader)                                   \
+    X(PFNGLCREATEPROGRAMPROC, CreateProgram)                                 \
+    X(PFNGLATTACHSHADERPROC, AttachShader)                                   \
+    X(PFNGLBINDATTRIBLOCATIONPROC, BindAttribLocation)                       \
+    X(PFNGLLINKPROGRAMPROC, LinkProgram)                                     \
+    X(PFNGLGETPROGRAMIVPROC, GetProgramiv)                                   \
+    X(PFNGLGETPROGRAMINFOLOGPROC, GetProgramInfoLog)                         \
+    X(PFNGLDELETEPROGRAMPROC, DeleteProgram)                                 \
+    X(PFNGLUSEPROGRAMPROC, UseProgram)                                       \
+    X(PFNGLGETUNIFORMLOCATIONPROC, GetUniformLocation)                       \
+    X(PFNGLUNIFORM1IPROC, Uniform1i)                                         \
+    X(PFNGLUNIFORM1IVPROC, Uniform1iv)                                       \
+    X(PFNGLUNIFORMMATRIX4FVPROC, UniformMatrix4fv)                           \
+    X(PFNGLVERTEXATTRIBPOINTERPROC, VertexAttribPointer)                     \
+    X(PFNGLENABLEVERTEXATTRIBARRAYPROC, EnableVertexAttribArray)             \
+    X(PFNGLDISABLEVERTEXATTRIBARRAYPROC, DisableVertexAttribArray)
 
 // The entry points, one set per process (GL dispatch does not depend on the context).
 struct oxGLFunctions {
@@ -45,6 +67,10 @@ extern oxGLFunctions oxGL;
 inline constexpr int kGLMaxUnits = 8;
 inline constexpr int kGLMaxLights = 8;
 inline constexpr int kGLMaxClipPlanes = 8;
+// Matrix indices of blended vertices are bytes: the palette every path honours.
+inline constexpr int kGLPaletteSize = 256;
+// Weights (and indices) per vertex the blending program reads: one generic attribute each.
+inline constexpr int kGLProgramMaxWeights = 4;
 
 // GL enumerants for the device's enumerations.
 GLenum oxGLCompare(OX_GFX_COMPARE c);
@@ -97,10 +123,21 @@ struct oxGLState {
     uint32_t clipPlanesSet = 0;  // bit per unit
     bool vertexBlend = false;
     std::vector<oxMatrix44f> blendMatrices;
+    // A new number, never used before, whenever blendMatrices changes: the blending program's
+    // palette is uploaded again only when it differs from the one uploaded last.
+    uint64_t blendVersion = 1;
+    // Switches the blending program cannot read from GL's built-in state.
+    bool lighting = false;
+    bool normalize = false;
+    GLenum colorMaterial = GL_NONE;
     int64_t time = 0;
     std::array<oxGLLightSlot, kGLMaxLights> lights;
     std::array<oxGLUnitState, kGLMaxUnits> units;
 };
+
+// The next blendVersion; numbers are unique in the process, so that a palette restored at the
+// end of a recording or replayed from a list never passes for one uploaded before.
+uint64_t oxGLNextBlendVersion();
 
 // One step of a recorded list: a change of the device's state, or a call of another list.
 struct oxGLList {
@@ -132,6 +169,38 @@ struct oxGLTarget {
     bool depth = false;
 };
 
+// The vertex program that blends skinned vertices on the GPU and then does what the
+// fixed-function vertex stage does for the device's state; the fragment stage stays fixed
+// function. Made at the first blended draw; `failed` when it did not compile or link, after
+// which every blended draw takes the host path.
+struct oxGLBlendProgram {
+    // Generic attribute locations of the weights and the palette indices (0 aliases the
+    // position in the compatibility profile).
+    static constexpr GLuint kWeightLocation = 6;
+    static constexpr GLuint kIndexLocation = 7;
+    // What ox_config holds, per draw.
+    enum Config { kWeights, kIndices, kNormals, kLighting, kLights, kNormalize, kColorMaterial, kTexUnits, kConfigCount };
+
+    GLuint program = 0;
+    bool failed = false;
+    GLint paletteLocation = -1;
+    GLint paletteCountLocation = -1;
+    GLint configLocation = -1;
+    // What GL's uniforms hold outside lists: the palette of this blendVersion (0: unknown)
+    // and the configuration, valid when `configKnown`.
+    uint64_t uploadedVersion = 0;
+    bool configKnown = false;
+    std::array<GLint, kConfigCount> config{};
+    // Palette entries the list being recorded changed itself: uploaded from within the list
+    // before its next blended draw or list call, so that the list brings its own matrices
+    // and takes the caller's for the rest.
+    std::bitset<kGLPaletteSize> listChanged;
+    bool listCountChanged = false;
+};
+
+// Test hook: when set, the source the blending program is compiled from.
+extern const char* oxGLBlendProgramSourceOverride;
+
 // The client side of drawing: which arrays are on, and room for vertices the device has to
 // convert or blend itself.
 struct oxGLDraw {
@@ -153,6 +222,9 @@ private:
     void enableTexCoords(int unit, bool want);
     void selectClientUnit(int unit);
     void blend(const oxGLState& s, oxVertexArrayBase* v, int first, int count, bool withNormals);
+    // Points the program's weight and index attributes at the vertices from `first` on.
+    void bindBlendAttributes(oxVertexArrayBase* v, int first);
+    void unbindBlendAttributes();
 };
 
 

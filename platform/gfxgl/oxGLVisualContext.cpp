@@ -9,8 +9,6 @@ namespace Kel::Gfx {
 namespace {
 // GL limits display lists calling display lists to this depth.
 constexpr int kMaxCallDepth = 64;
-// Matrix indices of blended vertices are bytes.
-constexpr int kPaletteSize = 256;
 
 // The surfaceless display of the process, initialised by the first device and kept: EGL
 // gives every caller the same display, terminating it would end the contexts of every
@@ -170,7 +168,7 @@ bool oxGLVisualContext::open(int width, int height)
     _capabilities[OX_GFX_CAP_MAX_TEXTURE_SIZE] = getInteger(GL_MAX_TEXTURE_SIZE);
     _capabilities[OX_GFX_CAP_MAX_LIGHTS] = _lightCount;
     _capabilities[OX_GFX_CAP_MAX_CLIP_PLANES] = _clipPlaneCount;
-    _capabilities[OX_GFX_CAP_MAX_PALETTE_MATRICES] = kPaletteSize;
+    _capabilities[OX_GFX_CAP_MAX_PALETTE_MATRICES] = kGLPaletteSize;
     _capabilities[OX_GFX_CAP_MAX_TEXTURE_COORD_SETS] = std::min(getInteger(GL_MAX_TEXTURE_COORDS), kGLMaxUnits);
     _capabilities[OX_GFX_CAP_TEXTURE_UNITS] = _unitCount;
     _capabilities[OX_GFX_CAP_MAX_ANISOTROPY] = int(anisotropy);
@@ -203,6 +201,7 @@ void oxGLVisualContext::close()
     if (_context && eglMakeCurrent(_display, EGL_NO_SURFACE, EGL_NO_SURFACE, _context)) {
         if (_recording >= 0)
             glEndList();
+        deleteBlendProgram();
         for (auto& [handle, list] : _lists)
             glDeleteLists(GLuint(handle), 1);
         for (auto& [id, texture] : _textures)
@@ -228,6 +227,7 @@ void oxGLVisualContext::close()
     _currentTarget = nullptr;
     _recording = -1;
     _afterList.clear();
+    _blendProgram.reset();
     _frameBuffer = _colorBuffer = _depthBuffer = 0;
     _display = nullptr;
 }
@@ -310,8 +310,14 @@ void oxGLVisualContext::setSwitch(OX_GFX_SWITCH state, int unit, bool on)
     case OX_GFX_DEPTH_TEST: oxGLSet(GL_DEPTH_TEST, on); return;
     case OX_GFX_DEPTH_WRITE: glDepthMask(on ? GL_TRUE : GL_FALSE); return;
     case OX_GFX_STENCIL_TEST: oxGLSet(GL_STENCIL_TEST, on); return;
-    case OX_GFX_LIGHTING: oxGLSet(GL_LIGHTING, on); return;
-    case OX_GFX_NORMALIZE: oxGLSet(GL_NORMALIZE, on); return;
+    case OX_GFX_LIGHTING:
+        oxGLSet(GL_LIGHTING, on);
+        change([on](oxGLState& s) { s.lighting = on; });
+        return;
+    case OX_GFX_NORMALIZE:
+        oxGLSet(GL_NORMALIZE, on);
+        change([on](oxGLState& s) { s.normalize = on; });
+        return;
     case OX_GFX_CULL_FACE: oxGLSet(GL_CULL_FACE, on); return;
     // GL keeps its matrices as they come; there is nothing to optimise.
     case OX_GFX_MATRIX_OPTIMIZATION: return;
@@ -504,6 +510,7 @@ void oxGLVisualContext::setMaterial(const oxMaterialParameters& m)
     if (tracked != GL_NONE)
         glColorMaterial(GL_FRONT_AND_BACK, tracked);
     oxGLSet(GL_COLOR_MATERIAL, tracked != GL_NONE);
+    change([tracked](oxGLState& s) { s.colorMaterial = tracked; });
 }
 
 void oxGLVisualContext::applyTextureMatrix(int unit)
@@ -570,7 +577,7 @@ void oxGLVisualContext::setMatrix(OX_GFX_MATRIX mode, int unit, const oxMatrix44
         applyTexGen(unit);
         return;
     case OX_GFX_MATRIX_VERTEX_BLEND:
-        if (unit < 0 || unit >= kPaletteSize) {
+        if (unit < 0 || unit >= kGLPaletteSize) {
             Core::oxReportWarning("oxGLVisualContext: no blend matrix %d", unit);
             return;
         }
@@ -578,7 +585,9 @@ void oxGLVisualContext::setMatrix(OX_GFX_MATRIX mode, int unit, const oxMatrix44
             if (s.blendMatrices.size() <= size_t(unit))
                 s.blendMatrices.resize(size_t(unit) + 1);
             s.blendMatrices[size_t(unit)] = m;
+            s.blendVersion = oxGLNextBlendVersion();
         });
+        markPaletteChanged(unit);
         return;
     }
     Core::oxReportWarning("oxGLVisualContext: no matrix mode %d", int(mode));
@@ -598,8 +607,12 @@ void oxGLVisualContext::setBlendMatrices(const oxMatrix44f* matrices, int count)
 {
     if (!use())
         return;
-    count = matrices ? std::clamp(count, 0, kPaletteSize) : 0;
-    change([v = std::vector<oxMatrix44f>(matrices, matrices + count)](oxGLState& s) { s.blendMatrices = v; });
+    count = matrices ? std::clamp(count, 0, kGLPaletteSize) : 0;
+    change([v = std::vector<oxMatrix44f>(matrices, matrices + count)](oxGLState& s) {
+        s.blendMatrices = v;
+        s.blendVersion = oxGLNextBlendVersion();
+    });
+    markPaletteChanged(-1);
 }
 
 void oxGLVisualContext::setViewport(const oxViewport& v)
@@ -768,6 +781,10 @@ bool oxGLVisualContext::beginDisplayList(int handle)
         return false;
     it->second->steps.clear();
     _stateBeforeList = std::make_unique<oxGLState>(*_state);
+    if (_blendProgram) {
+        _blendProgram->listChanged.reset();
+        _blendProgram->listCountChanged = false;
+    }
     glNewList(GLuint(handle), GL_COMPILE);
     _recording = handle;
     return true;
@@ -818,9 +835,27 @@ bool oxGLVisualContext::callDisplayList(int handle)
 {
     if (!use() || handle <= 0 || (_recording < 0 && !_lists.count(handle)))
         return false;
+    // Blended draws in the list take the palette in force now: the caller's, or what the
+    // list being recorded set before this call.
+    oxGLBlendProgram* p = hasVertexBlendProgram() ? _blendProgram.get() : nullptr;
+    if (p && (_recording >= 0 ? p->listCountChanged : p->uploadedVersion != _state->blendVersion)) {
+        oxGL.UseProgram(p->program);
+        if (_recording >= 0) {
+            compileListPalette(*p);
+        } else {
+            uploadPalette(*p, nullptr);
+            p->uploadedVersion = _state->blendVersion;
+        }
+        oxGL.UseProgram(0);
+    }
     glCallList(GLuint(handle));
     if (_recording >= 0)
         _lists[_recording]->steps.push_back({{}, handle});
+    else if (p) {
+        // The list may have set uniforms of its own.
+        p->uploadedVersion = 0;
+        p->configKnown = false;
+    }
     replay(handle, 0);
     return true;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -15,6 +16,7 @@ struct oxGLTexture;
 struct oxGLTarget;
 struct oxGLList;
 struct oxGLDraw;
+struct oxGLBlendProgram;
 
 // The OpenGL device: an OpenGL 4.5 compatibility-profile context made through EGL, drawing
 // with the fixed-function pipeline into a frame buffer object of its own. It needs no window
@@ -31,10 +33,22 @@ struct oxGLDraw;
 //   Lights are placed with the view matrix current when they are set or when the view
 //   changes; eye-linear texture-coordinate planes are given in eye space.
 // - The clipping switch turns every user clip plane that is set on or off together.
-// - Skinned vertices are blended on the host with the blend matrices last applied.
+// - Skinned vertices are blended on the GPU by a vertex program made at the first blended
+//   draw: the palette (256 matrices, an index past the matrices set takes the identity) is a
+//   uniform array uploaded when it changed, weights and indices are generic attributes, and
+//   the program then does what the fixed-function vertex stage does for the device's state
+//   (transforms, lights with the material and colour material, separate specular, texture
+//   matrices, clip planes); fragments stay fixed function. A draw falls back to blending on
+//   the host, with the blend matrices last applied, when the program did not compile or
+//   link (one warning per device), when a texture unit it draws with generates its
+//   coordinates, when it has more than 4 weights or indices a vertex, and when
+//   setGpuVertexBlending(false) says so. Both give the same pixels within rounding.
 // - A display list records the device's own state changes beside the GL list, and replays
-//   them when called. What the recorded GL calls were chosen by (vertex data, blended
-//   vertices, which texture target a unit enables) is taken as it was at recording.
+//   them when called. What the recorded GL calls were chosen by (vertex data, host-blended
+//   vertices, whether the program draws and its switches such as lighting and which lights
+//   are on, which texture target a unit enables) is taken as it was at recording. A draw
+//   the program blends in a list takes the blend matrices in force when the list is
+//   called: those the list sets itself, the caller's otherwise.
 //   Textures loaded while recording are uploaded when the recording ends; render targets
 //   cannot be changed while recording.
 //
@@ -61,6 +75,14 @@ public:
     void finish();
     // The oldest GL error flagged since the last call (glGetError), 0 when there is none.
     uint32_t takeGLError();
+    // Whether blended draws may use the vertex program (on by default); off, every skinned
+    // vertex is blended on the host. Each draw looks at it when it is made; a recorded draw
+    // keeps the way it was recorded.
+    void setGpuVertexBlending(bool on) { _gpuVertexBlending = on; }
+    bool getGpuVertexBlending() const { return _gpuVertexBlending; }
+    // Whether the vertex program has been made and linked (false before the first blended
+    // draw that asked for it, and after it failed).
+    bool hasVertexBlendProgram() const;
 
     int getCapability(int number) const override;
     void setSwitch(OX_GFX_SWITCH state, int unit, bool on) override;
@@ -138,6 +160,19 @@ private:
     void applyTexGen(int unit);
     int findLightSlot(const void* id) const;
 
+    // The blending program for a draw of `v`, made on first use; null when the draw is to
+    // be blended on the host.
+    oxGLBlendProgram* blendProgramFor(const oxVertexArrayBase* v);
+    // Makes the program current with the palette and switches the draw needs (compiled into
+    // the list being recorded, if any), and back to fixed function.
+    void beginBlendProgram(oxGLBlendProgram& p, const oxVertexArrayBase* v, bool normals);
+    void endBlendProgram();
+    void uploadPalette(const oxGLBlendProgram& p, const std::bitset<256>* only);
+    // Palette changes of the list being recorded, compiled into it.
+    void compileListPalette(oxGLBlendProgram& p);
+    void markPaletteChanged(int unit);
+    void deleteBlendProgram();
+
     oxGLTexture* findTexture(const void* id);
     oxGLTexture& textureFor(const oxTextureDescription& texture);
     bool isLoaded(const oxGLTexture& record, const oxTextureDescription& texture) const;
@@ -168,6 +203,8 @@ private:
     uint32_t _pendingError = 0;  // taken from GL to check a recording, kept for takeGLError
     std::vector<std::function<void()>> _afterList;
     std::unique_ptr<oxGLDraw> _draw;
+    std::unique_ptr<oxGLBlendProgram> _blendProgram;
+    bool _gpuVertexBlending = true;
 };
 
 } // namespace Kel::Gfx

@@ -5,6 +5,8 @@
 // To draw the reference images again (after a deliberate change), run
 //   OXSG_UPDATE_GOLDEN=1 ./oxgfxgl_tests --gtest_filter='oxGLVisualContext*'
 // and look at every image before committing it. Updating tests are reported as skipped.
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -16,6 +18,7 @@
 
 #include "platform/attrs/OXAttrs.h"
 #include "platform/gfxgl/OXGfxGL.h"
+#include "platform/gfxgl/oxGLPrivate.h"
 #include "tests/platform/gfx/oxGfxTestUtil.h"
 
 using namespace Kel::Attrs;
@@ -876,4 +879,359 @@ TEST(oxGLVisualContext, RefusesWhatItCannotMakeWithoutCrashing)
     closed->clear(OX_GFX_CLEAR_COLOR, {});
     EXPECT_FALSE(closed->readPixels(0, 0, 1, 1, oxImage::_instantiateRef()));
     EXPECT_EQ(closed->takeGLError(), 0u);
+}
+
+namespace {
+// A tube of radius 0.22 along x from -0.8 to 0.8, bent by three bones: the first holds the
+// left end, the second turns the middle about x = -0.1 and the third the right end about
+// x = 0.45. With `palette`, two weights a vertex name their bones by index (the bones sit at
+// palette entries kBones) and the vertices carry colours; without, three weights go with
+// blend matrices 0, 1 and 2, and the vertices carry texture coordinates.
+constexpr int kBones[3] = {5, 9, 2};
+
+float ramp(float x, float from, float to)
+{
+    return std::clamp((x - from) / (to - from), 0.0f, 1.0f);
+}
+
+oxSmartPointer<oxGeometryAttr> skinnedTube(bool palette, int rings = 40, int sides = 20)
+{
+    oxVertexFormat format = oxVertexFormat::kPositions | oxVertexFormat::kNormals |
+                            (palette ? oxVertexFormat::blendWeights(2) | oxVertexFormat::blendIndices(2) |
+                                           oxVertexFormat::kColors
+                                     : oxVertexFormat::blendWeights(3) | oxVertexFormat::texCoords(1));
+    oxSmartPointer<oxGeometryAttr> g = make<oxGeometryAttr>();
+    g->configureVertexArray(format, rings * sides);
+    oxVertexArray* v = g->getVertexArray();
+    for (int r = 0; r < rings; ++r)
+        for (int a = 0; a < sides; ++a) {
+            const int i = r * sides + a;
+            const float t = float(r) / float(rings - 1), x = -0.8f + 1.6f * t;
+            const float angle = 2.0f * float(M_PI) * float(a) / float(sides);
+            const oxVec3f n(0, std::cos(angle), std::sin(angle));
+            g->setPosition(i, oxVec3f(x, 0, 0) + n * 0.22f);
+            g->setNormal(i, n);
+            const float middle = ramp(x, -0.35f, 0.15f), end = ramp(x, 0.3f, 0.6f);
+            if (palette) {
+                const bool second = x > 0.2f;
+                v->setBlendIndex(i, 0, kBones[second ? 1 : 0]);
+                v->setBlendIndex(i, 1, kBones[second ? 2 : 1]);
+                v->setBlendWeight(i, 0, second ? 1 - end : 1 - middle);
+                v->setBlendWeight(i, 1, second ? end : middle);
+                g->setColor(i, {0.3f + 0.7f * t, 0.8f - 0.6f * t, 0.4f, 1});
+            } else {
+                v->setBlendWeight(i, 0, 1 - middle);
+                v->setBlendWeight(i, 1, middle * (1 - end));
+                v->setBlendWeight(i, 2, middle * end);
+                g->setTextureCoord(i, 0, oxVec2f(t, float(a) / float(sides)));
+            }
+        }
+    oxIndexArray* indices = g->configureIndexArray((rings - 1) * sides * 6);
+    int k = 0;
+    for (int r = 0; r + 1 < rings; ++r)
+        for (int a = 0; a < sides; ++a) {
+            const uint16_t p = uint16_t(r * sides + a), q = uint16_t(r * sides + (a + 1) % sides);
+            for (uint16_t index : {p, uint16_t(p + sides), q, q, uint16_t(p + sides), uint16_t(q + sides)})
+                indices->set(k++, index);
+        }
+    g->configurePrimitive(OX_GFX_DRAW_TRIANGLES, (rings - 1) * sides * 2);
+    return g;
+}
+
+// Turning by `radians` about the z axis through (x, 0, 0).
+oxMatrix44f turnAbout(float x, float radians)
+{
+    oxMatrix44f to, turn, back;
+    to.makeTranslation({-x, 0, 0});
+    turn.makeRotationZ(radians);
+    back.makeTranslation({x, 0, 0});
+    return to * turn * back;
+}
+
+// The three bones' matrices: the middle turns by `middle`, the end by `end` more.
+std::array<oxMatrix44f, 3> bones(float middle, float end)
+{
+    const oxMatrix44f second = turnAbout(-0.1f, middle);
+    return {oxMatrix44f(), second, turnAbout(0.45f, end) * second};
+}
+
+// A palette of kGLPaletteSize-like length where only the bones' entries matter; the others
+// are far off, so that a wrong index shows.
+std::vector<oxMatrix44f> palette(float middle, float end)
+{
+    oxMatrix44f away;
+    away.makeTranslation({0, 5, 0});
+    std::vector<oxMatrix44f> p(12, away);
+    const std::array<oxMatrix44f, 3> b = bones(middle, end);
+    for (int i = 0; i < 3; ++i)
+        p[size_t(kBones[i])] = b[size_t(i)];
+    return p;
+}
+
+// Pixels whose channels differ by more than `tolerance`.
+int differingPixels(const oxImage* a, const oxImage* b, int tolerance = 2)
+{
+    int n = 0;
+    for (int y = 0; y < a->getHeight(); ++y)
+        for (int x = 0; x < a->getWidth(); ++x) {
+            const uint32_t p = a->getColor(x, y), q = b->getColor(x, y);
+            for (int shift = 0; shift < 32; shift += 8)
+                if (std::abs(int(p >> shift & 0xFF) - int(q >> shift & 0xFF)) > tolerance) {
+                    ++n;
+                    break;
+                }
+        }
+    return n;
+}
+} // namespace
+
+class oxGLVertexBlendTest : public oxGLVisualContextTest {
+protected:
+    void lightUp()
+    {
+        vc->setViewMatrix(oxMatrix44f());
+        turn<oxLightingStateAttr>(true);
+        _sun = make<oxLightAttr>();
+        _sun->setDirection(oxVec3f(-0.5f, -0.6f, -1).normalized());
+        _sun->setAmbient({0.2f, 0.2f, 0.2f, 1});
+        _sun->setDiffuse({0.8f, 0.8f, 0.75f, 1});
+        _lamp = make<oxLightAttr>();
+        _lamp->setType(OX_GFX_LIGHT_SPOT);
+        _lamp->setPosition({0.5f, -0.2f, 1.2f});
+        _lamp->setDirection(oxVec3f(-0.2f, 0, -1).normalized());
+        _lamp->setCutoff(30);
+        _lamp->setExponent(3);
+        _lamp->setAttenuation({0.5f, 0.4f, 0.1f});
+        _lamp->setDiffuse({0.2f, 0.4f, 1, 1});
+        for (oxLightAttr* light : {_sun.get(), _lamp.get()}) {
+            draw(light);
+            oxSmartPointer<oxLightStateAttr> on = make<oxLightStateAttr>();
+            on->setLight(light);
+            draw(on);
+        }
+    }
+
+    void lightsOff()
+    {
+        turn<oxLightingStateAttr>(false);
+        for (oxLightAttr* light : {_sun.get(), _lamp.get()})
+            vc->setLightState(light, false);
+    }
+
+    // Top: the palette tube, vertex colours as ambient and diffuse, a white highlight.
+    void drawPaletteTube(oxGeometryAttr* tube, float middle = 0.6f, float end = 0.5f, bool setMatrices = true)
+    {
+        oxMatrix44f place;
+        place.makeTranslation({0, 0.45f, 0});
+        set<oxModelViewMatrixAttr>(place);
+        oxSmartPointer<oxMaterialAttr> material = make<oxMaterialAttr>();
+        material->setSpecular({1, 1, 1, 1});
+        material->setShininess(30);
+        material->setColorMaterial(OX_GFX_COLOR_MATERIAL_AMBIENT_AND_DIFFUSE);
+        draw(material);
+        if (setMatrices) {
+            const std::vector<oxMatrix44f> p = palette(middle, end);
+            vc->setBlendMatrices(p.data(), int(p.size()));
+        }
+        draw(tube);
+    }
+
+    // Bottom: the weighted tube, textured through a texture matrix, normals renormalised,
+    // its right end cut by a clip plane.
+    void drawWeightedTube(oxGeometryAttr* tube)
+    {
+        oxMatrix44f place;
+        place.makeTranslation({0, -0.45f, 0});
+        set<oxModelViewMatrixAttr>(place);
+        oxSmartPointer<oxMaterialAttr> material = make<oxMaterialAttr>();
+        material->setDiffuse({0.9f, 0.9f, 0.9f, 1});
+        material->setAmbient({0.5f, 0.5f, 0.5f, 1});
+        draw(material);
+        turn<oxNormalizeNormalsStateAttr>(true);
+        _texture = quadrantTexture();
+        bind(_texture);
+        oxMatrix44f stretch;
+        stretch.makeScale({3, 1, 1});
+        set<oxTextureMatrixAttr>(stretch);
+        turn<oxTextureMatrixStateAttr>(true);
+        oxSmartPointer<oxClipPlaneAttr> plane = make<oxClipPlaneAttr>();
+        plane->setPlane({-1, 0, 0, 0.6f});
+        plane->setModelView(place);
+        draw(plane);
+        const std::array<oxMatrix44f, 3> b = bones(-0.5f, -0.7f);
+        for (int i = 0; i < 3; ++i)
+            vc->setMatrix(OX_GFX_MATRIX_VERTEX_BLEND, i, b[size_t(i)]);
+        draw(tube);
+        plane->setPlane({});
+        draw(plane);
+        turn<oxTextureMatrixStateAttr>(false);
+        bind(nullptr);
+        turn<oxNormalizeNormalsStateAttr>(false);
+    }
+
+    void drawScene()
+    {
+        clear({0.1f, 0.1f, 0.2f, 1});
+        lightUp();
+        turn<oxVertexBlendStateAttr>(true);
+        drawPaletteTube(skinnedTube(true));
+        drawWeightedTube(skinnedTube(false));
+        turn<oxVertexBlendStateAttr>(false);
+        lightsOff();
+        set<oxModelViewMatrixAttr>(oxMatrix44f());
+    }
+
+    oxSmartPointer<oxLightAttr> _sun, _lamp;
+    oxSmartPointer<oxTextureAttr> _texture;
+};
+
+TEST_F(oxGLVertexBlendTest, BlendsOnTheGpuAsOnTheHost)
+{
+    EXPECT_EQ(vc->getCapability(OX_GFX_CAP_MAX_PALETTE_MATRICES), 256);
+    EXPECT_EQ(vc->getCapability(OX_GFX_CAP_MAX_VERTEX_BLEND_MATRICES), 4);
+    EXPECT_TRUE(vc->getGpuVertexBlending()) << "on by default";
+
+    vc->setGpuVertexBlending(false);
+    drawScene();
+    EXPECT_FALSE(vc->hasVertexBlendProgram()) << "switched off, no draw asks for the program";
+    oxSmartPointer<oxImage> host = expectGolden("skinned");
+
+    // The reference image is the GPU's: drawn last, it is what OXSG_UPDATE_GOLDEN keeps.
+    vc->setGpuVertexBlending(true);
+    WarningCatcher warnings;
+    drawScene();
+    EXPECT_TRUE(vc->hasVertexBlendProgram());
+    EXPECT_TRUE(warnings.get().empty());
+    oxSmartPointer<oxImage> gpu = expectGolden("skinned");
+    EXPECT_LE(differingPixels(host, gpu), kSize * kSize / 100);
+
+    // Bent: the top tube's right end rises out of the straight tube's place, the bottom's
+    // goes down; the highlight is white over the vertex colours, the spot light blue.
+    EXPECT_TRUE(near(gpu, 120, 35, {26, 26, 51, 255})) << "the straight tube's right end is not drawn";
+    Rgba bentUp = pixel(gpu, 105, 8);
+    EXPECT_GT(bentUp.r + bentUp.g + bentUp.b, 150) << "the top tube's end turned up";
+    Rgba bentDown = pixel(gpu, 95, 122);
+    EXPECT_GT(bentDown.r + bentDown.g + bentDown.b, 150) << "the bottom tube's end turned down";
+    EXPECT_TRUE(near(gpu, 124, 118, {26, 26, 51, 255})) << "cut by the clip plane";
+}
+
+TEST_F(oxGLVertexBlendTest, ADisplayListBlendsWithTheMatricesInForceWhenCalled)
+{
+    lightUp();
+    turn<oxVertexBlendStateAttr>(true);
+    oxSmartPointer<oxGeometryAttr> tube = skinnedTube(true);
+    // Recorded bent one way, called bent two others: the list holds the vertices as they
+    // come, not as they were blended.
+    const std::vector<oxMatrix44f> recorded = palette(-0.8f, 0.2f);
+    vc->setBlendMatrices(recorded.data(), int(recorded.size()));
+    int list = vc->createDisplayList();
+    ASSERT_GT(list, 0);
+    ASSERT_TRUE(vc->beginDisplayList(list));
+    drawPaletteTube(tube, 0, 0, false);
+    ASSERT_TRUE(vc->endDisplayList());
+    EXPECT_TRUE(vc->hasVertexBlendProgram());
+
+    auto direct = [&](float middle, float end) {
+        clear({0.1f, 0.1f, 0.2f, 1});
+        drawPaletteTube(tube, middle, end);
+        return read();
+    };
+    auto called = [&](int handle, float middle, float end) {
+        clear({0.1f, 0.1f, 0.2f, 1});
+        const std::vector<oxMatrix44f> p = palette(middle, end);
+        vc->setBlendMatrices(p.data(), int(p.size()));
+        EXPECT_TRUE(vc->callDisplayList(handle));
+        return read();
+    };
+    oxSmartPointer<oxImage> up = called(list, 0.6f, 0.5f), down = called(list, -0.4f, -0.6f);
+    EXPECT_EQ(differingPixels(up, direct(0.6f, 0.5f)), 0);
+    EXPECT_EQ(differingPixels(down, direct(-0.4f, -0.6f)), 0);
+    EXPECT_GT(differingPixels(up, down), 300) << "the two calls bend differently";
+    EXPECT_GT(differingPixels(up, direct(-0.8f, 0.2f)), 300) << "nothing of the recording's bend is kept";
+
+    // A list that sets matrices of its own brings them; the palette entries it leaves alone
+    // are the caller's. Calling it leaves its matrices in force, as running it directly does.
+    const std::vector<oxMatrix44f> own = palette(0.3f, -0.9f), callers = palette(-0.6f, 0.9f);
+    int ownList = vc->createDisplayList();
+    ASSERT_TRUE(vc->beginDisplayList(ownList));
+    vc->setMatrix(OX_GFX_MATRIX_VERTEX_BLEND, kBones[2], own[size_t(kBones[2])]);
+    drawPaletteTube(tube, 0, 0, false);
+    ASSERT_TRUE(vc->endDisplayList());
+    std::vector<oxMatrix44f> mixed = callers;
+    mixed[size_t(kBones[2])] = own[size_t(kBones[2])];
+    clear({0.1f, 0.1f, 0.2f, 1});
+    vc->setBlendMatrices(callers.data(), int(callers.size()));
+    EXPECT_TRUE(vc->callDisplayList(ownList));
+    oxSmartPointer<oxImage> fromList = read();
+    clear({0.1f, 0.1f, 0.2f, 1});
+    vc->setBlendMatrices(mixed.data(), int(mixed.size()));
+    drawPaletteTube(tube, 0, 0, false);
+    EXPECT_EQ(differingPixels(fromList, read()), 0);
+    clear({0.1f, 0.1f, 0.2f, 1});
+    vc->setBlendMatrices(callers.data(), int(callers.size()));
+    EXPECT_TRUE(vc->callDisplayList(ownList));
+    drawPaletteTube(tube, 0, 0, false);
+    EXPECT_EQ(differingPixels(fromList, read()), 0) << "the list's matrix stays in force after the call";
+
+    // A list calling that list takes the caller's palette through both.
+    int outer = vc->createDisplayList();
+    ASSERT_TRUE(vc->beginDisplayList(outer));
+    EXPECT_TRUE(vc->callDisplayList(ownList));
+    ASSERT_TRUE(vc->endDisplayList());
+    clear({0.1f, 0.1f, 0.2f, 1});
+    vc->setBlendMatrices(callers.data(), int(callers.size()));
+    EXPECT_TRUE(vc->callDisplayList(outer));
+    EXPECT_EQ(differingPixels(fromList, read()), 0);
+
+    // Blended on the host, a recorded draw keeps the vertices it was recorded with.
+    vc->setGpuVertexBlending(false);
+    vc->setBlendMatrices(recorded.data(), int(recorded.size()));
+    int baked = vc->createDisplayList();
+    ASSERT_TRUE(vc->beginDisplayList(baked));
+    drawPaletteTube(tube, 0, 0, false);
+    ASSERT_TRUE(vc->endDisplayList());
+    EXPECT_EQ(differingPixels(called(baked, 0.6f, 0.5f), direct(-0.8f, 0.2f)), 0);
+    EXPECT_EQ(vc->takeGLError(), 0u);
+    for (int handle : {list, ownList, outer, baked})
+        EXPECT_TRUE(vc->deleteDisplayList(handle));
+}
+
+TEST_F(oxGLVertexBlendTest, FallsBackToTheHostWhenTheProgramFailsOrCannotDrawIt)
+{
+    vc->setGpuVertexBlending(false);
+    drawScene();
+    oxSmartPointer<oxImage> host = read();
+    vc->setGpuVertexBlending(true);
+
+    // Generated texture coordinates are the host's: the draw does not even make the program.
+    lightUp();
+    turn<oxVertexBlendStateAttr>(true);
+    oxSmartPointer<oxTextureAttr> texture = quadrantTexture();
+    bind(texture);
+    oxSmartPointer<oxTextureCoordSourceAttr> generated = make<oxTextureCoordSourceAttr>();
+    generated->setSource(OX_GFX_TEXCOORD_OBJECT_LINEAR);
+    draw(generated);
+    draw(skinnedTube(false));
+    EXPECT_FALSE(vc->hasVertexBlendProgram());
+    oxSmartPointer<oxTextureCoordSourceAttr> fromVertices = make<oxTextureCoordSourceAttr>();
+    draw(fromVertices);
+    bind(nullptr);
+    turn<oxVertexBlendStateAttr>(false);
+    lightsOff();
+
+    // A program that does not compile: one warning, and every draw is blended on the host.
+    struct Restore {
+        ~Restore() { oxGLBlendProgramSourceOverride = nullptr; }
+    } restore;
+    oxGLBlendProgramSourceOverride = "#version 130\nvoid main() { gl_Position = nowhere; }\n";
+    WarningCatcher warnings;
+    drawScene();
+    EXPECT_FALSE(vc->hasVertexBlendProgram());
+    ASSERT_EQ(warnings.get().size(), 1u);
+    EXPECT_TRUE(warnings.contains("vertex blending program does not compile")) << warnings.get()[0];
+    EXPECT_EQ(differingPixels(read(), host), 0);
+    drawScene();
+    EXPECT_EQ(warnings.get().size(), 1u) << "warned once";
+    EXPECT_EQ(differingPixels(read(), host), 0);
+    EXPECT_EQ(vc->takeGLError(), 0u);
 }
