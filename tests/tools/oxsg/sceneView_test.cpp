@@ -236,4 +236,44 @@ TEST_F(SceneViewTest, TheDemoDrawsTheSameThroughTheCullingTraversal)
     }
 }
 
+
+// The skinned figure close up as it walks, eases into its wave and reaches for the passing
+// crate: the same pictures whether the device blends its vertices in a vertex program or
+// on the host.
+TEST_F(SceneViewTest, TheFigureDrawsItsReferenceImagesWithVerticesBlendedOnTheGpuOrTheHost)
+{
+    const int64_t times[] = {kSecond / 2, 3 * kSecond + kSecond / 5, 5 * kSecond + kSecond / 3};
+    bool updated = false;
+    for (bool gpu : {true, false}) {
+        SCOPED_TRACE(gpu ? "GPU" : "host");
+        oxSmartPointer<oxGLVisualContext> vc = device(160, 200);
+        if (!vc)
+            GTEST_SKIP() << "no OpenGL device: " << _noDevice;
+        vc->setGpuVertexBlending(gpu);
+        // A fresh figure and traversal each time: blends and reaching depend on the frames
+        // before, which the traversal goes through from time 0.
+        oxSmartPointer<oxGroup> demo = oxsg::buildDemoScene();
+        draw = oxCommonTraversal::_instantiateRef();
+        draw->setVisualContext(vc);
+        draw->getSorter()->setMode(oxSorter::SORT_OPAQUE_TEXTURE | oxSorter::SORT_TRANSPARENT_DISTANCE);
+        oxMatrix44f view;
+        view.lookAt(oxVec3f(-1.3f, 1.9f, 9.4f), oxVec3f(-2.9f, 0.85f, 3.5f), oxVec3f(0, 1, 0));
+        draw->setViewMatrix(view);
+        draw->setPerspective(-1, 32, 160.0f / 200.0f, 0.5f, 60);
+        for (int64_t t : times) {
+            oxsg::drawFrame(demo, draw, vc, t);
+            EXPECT_EQ(vc->takeGLError(), 0u);
+            oxSmartPointer<oxImage> image = oxImage::_instantiateRef();
+            ASSERT_TRUE(vc->readPixels(0, 0, vc->getWidth(), vc->getHeight(), image));
+            const std::string path =
+                std::string(OXSG_TEST_DATA_DIR) + "/tools/figure-" + std::to_string(t / (kSecond / 10)) + ".png";
+            if (gpu || !updated)
+                EXPECT_TRUE(TestUtil::matchesGolden(image, path, &updated)) << "at " << t << " ns";
+        }
+        EXPECT_EQ(vc->hasVertexBlendProgram(), gpu) << "the path drawn was the one asked for";
+    }
+    if (updated)
+        GTEST_SKIP() << "wrote the figure's reference images";
+}
+
 } // namespace
