@@ -120,7 +120,9 @@ oxQuaternionf slerp(const oxQuaternionf& a, const oxQuaternionf& b, float t)
     if (d > 0.9995f)
         return lerp(a, b, t);
     const float theta = std::acos(d);
-    const float s = std::sin(theta);
+    // sin θ from the cosine: 1 - d is exact for d in [0.5, 1], so the product keeps full
+    // precision where a sine of θ would cost a call.
+    const float s = std::sqrt((1.0f - d) * (1.0f + d));
     const float wa = std::sin((1.0f - t) * theta) / s;
     const float wb = sign * std::sin(t * theta) / s;
     return {wa * a.x + wb * b.x, wa * a.y + wb * b.y, wa * a.z + wb * b.z, wa * a.w + wb * b.w};
