@@ -2,6 +2,7 @@
 
 #include "platform/attrs/oxGeometryAttr2.h"
 #include "sg/animation/oxTransformSequence.h"
+#include "sg/deform/oxMultiResolutionMeshInstance.h"
 #include "sg/nodes/oxGeometry.h"
 #include "sg/nodes/oxLightSet.h"
 #include "sg/nodes/oxTransform.h"
@@ -87,6 +88,12 @@ bool oxBoundingBoxesMaker::walk(oxNode* node, oxBox3f& out)
         for (int i = 0; i < group->getChildCount(); ++i)
             if (oxNode* child = group->getChild(i))
                 keep = walk(child, box) && keep;
+    // A progressive mesh draws a subset of its core's vertices that changes with the
+    // distance; its bound holds all of them, so that it never goes stale.
+    if (auto* mrm = oxMultiResolutionMeshInstance::dynamicCast(node))
+        if (oxMultiResolutionMeshCore* core = mrm->getMultiResolutionMeshCore())
+            if (core->getVertexArray())
+                core->getVertexArray()->extendBox(box);
     if (oxGeometry* geometry = oxGeometry::dynamicCast(node))
         keep = geometryExtent(geometry, box, skin) && keep;
     else if (oxTransform::dynamicCast(node))
