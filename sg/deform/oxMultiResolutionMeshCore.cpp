@@ -590,14 +590,12 @@ void oxMultiResolutionMeshCore::arkRegisterInitialize(oxFields<oxMultiResolution
     f.add(OX_FIELD(minimumVertexCount)).setDefault(uint16_t(1));
     f.add(OX_FIELD(maximumVertexCount)).setDefault(uint16_t(0));
     f.add(OX_FIELD(placementPolicy)).setDefault(PLACEMENT_SUBSTITUTION);
-    f.add(OX_FIELD(weightingPolicy));
-}
-
-void oxMultiResolutionMeshCore::userInstantiate(bool forFileRead)
-{
-    oxObject::userInstantiate(forFileRead);
-    _weightingPolicy[WEIGHT_POSITION] = 1.0f;
-    _weightingPolicy[WEIGHT_AREA] = 1.0f;
+    // A new core weighs positions and areas, the two weights the quadrics use; the field's
+    // default says so, so that a new core holds its defaults like every object.
+    float weights[kWeightCount] = {};
+    weights[WEIGHT_POSITION] = 1.0f;
+    weights[WEIGHT_AREA] = 1.0f;
+    f.add(OX_FIELD(weightingPolicy)).setDefault(weights);
 }
 
 void oxMultiResolutionMeshCore::setPlacementPolicy(int policy)

@@ -60,8 +60,6 @@ public:
     // cannot address, or for indices outside the vertex array.
     oxResult generate();
 
-    void userInstantiate(bool forFileRead) override;
-
 protected:
     oxMultiResolutionMeshCore() = default;
     static void arkRegisterInitialize(oxFields<oxMultiResolutionMeshCore>& f);
