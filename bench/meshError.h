@@ -73,10 +73,16 @@ public:
             const V3 n = cross(b - a, c - a);
             area += 0.5 * std::sqrt(dot(n, n));
         }
+        // Cells about twice a triangle's size, but no more cells than twice the triangles.
         _cell = std::max(1e-9, 2.0 * std::sqrt(area / double(std::max<size_t>(triangles, 1))));
-        _n[0] = std::max(1, int((hi.x - _lo.x) / _cell) + 1);
-        _n[1] = std::max(1, int((hi.y - _lo.y) / _cell) + 1);
-        _n[2] = std::max(1, int((hi.z - _lo.z) / _cell) + 1);
+        for (;;) {
+            _n[0] = std::max(1, int((hi.x - _lo.x) / _cell) + 1);
+            _n[1] = std::max(1, int((hi.y - _lo.y) / _cell) + 1);
+            _n[2] = std::max(1, int((hi.z - _lo.z) / _cell) + 1);
+            if (double(_n[0]) * _n[1] * _n[2] <= 2.0 * double(triangles) + 1000)
+                break;
+            _cell *= 1.25;
+        }
         std::vector<uint32_t> counts(size_t(_n[0]) * _n[1] * _n[2] + 1, 0);
         auto forCells = [&](size_t t, auto&& fn) {
             const V3 a = vertex(m, m.indices[3 * t]), b = vertex(m, m.indices[3 * t + 1]), c = vertex(m, m.indices[3 * t + 2]);

@@ -199,6 +199,8 @@ void oxMultiResolutionMeshInstance::setTargetResolution(float r)
     }
     _currentPolygonCount = n;
     _currentVertexCount = v;
+    if (!_instanceArray)
+        _instanceArray = oxIndexArray::_instantiateRef();
     const bool fresh = !cornersMatch();
     if (!fresh && n == _lastPolygonCount)
         return;

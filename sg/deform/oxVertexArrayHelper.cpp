@@ -188,8 +188,14 @@ void oxVertexArrayHelper::deleteTriangles(oxGeometryAttr* attr, const oxUnsigned
         for (int c = 0; c < 3; ++c)
             vertices.push_back(elementVertex(attr, 3 * t + c));
     }
+    // The new array has as many vertices as before less three per listed triangle; what the
+    // kept triangles do not fill (vertices past the list's own) starts at zero.
     oxVertexArray* from = attr->getVertexArray();
-    attr->setVertexArray(gather(this, from, vertices, from->getFormat()));
+    oxSmartPointer<oxVertexArray> out = gather(this, from, vertices, from->getFormat());
+    const int size = from->getVertexCount() - 3 * list->getCount();
+    if (size > out->getVertexCount())
+        out->setVertexCount(size);
+    attr->setVertexArray(out);
     attr->setIndexArray(nullptr);
     attr->configurePrimitive(OX_GFX_DRAW_TRIANGLES, count - deleted, 0);
 }
