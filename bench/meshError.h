@@ -206,12 +206,21 @@ inline double oneSided(const Mesh& from, Grid& to, int samples, uint32_t seed)
 
 // Symmetric Hausdorff distance of `simplified` from `original`, relative to the original's
 // bounding-box diagonal. `originalGrid` is the original's grid, built once by the caller.
-inline double relativeHausdorff(const Mesh& original, Grid& originalGrid, const Mesh& simplified, int samples)
+// `fromSimplified` and `fromOriginal`, when given, receive the two one-sided distances
+// (relative as well): the first grows where the simplified surface leaves the original, the
+// second where it no longer covers it (a receding border, say).
+inline double relativeHausdorff(const Mesh& original, Grid& originalGrid, const Mesh& simplified, int samples,
+                                double* fromSimplified = nullptr, double* fromOriginal = nullptr)
 {
     Grid simplifiedGrid(simplified);
-    const double there = oneSided(simplified, originalGrid, samples, 1);
-    const double back = oneSided(original, simplifiedGrid, samples, 2);
-    return std::max(there, back) / diagonal(original);
+    const double d = diagonal(original);
+    const double there = oneSided(simplified, originalGrid, samples, 1) / d;
+    const double back = oneSided(original, simplifiedGrid, samples, 2) / d;
+    if (fromSimplified)
+        *fromSimplified = there;
+    if (fromOriginal)
+        *fromOriginal = back;
+    return std::max(there, back);
 }
 
 } // namespace meshError

@@ -205,10 +205,15 @@ void BM_MrmError(benchmark::State& state)
         for (int l = 0; l < 3; ++l) {
             size_t triangles = 0;
             const meshError::Mesh simplified = mrmAt(kLevels[l], triangles);
-            const double e = meshError::relativeHausdorff(wholeMesh(), wholeGrid(), simplified, 200000);
+            double there = 0, back = 0;
+            const double e = meshError::relativeHausdorff(wholeMesh(), wholeGrid(), simplified, 200000, &there, &back);
             char name[64];
             std::snprintf(name, sizeof name, "err_%g%%", double(kLevels[l]) * 100);
             state.counters[name] = e;
+            std::snprintf(name, sizeof name, "err_out_%g%%", double(kLevels[l]) * 100);
+            state.counters[name] = there;
+            std::snprintf(name, sizeof name, "err_uncovered_%g%%", double(kLevels[l]) * 100);
+            state.counters[name] = back;
             std::snprintf(name, sizeof name, "tris_%g%%", double(kLevels[l]) * 100);
             state.counters[name] = double(triangles);
         }

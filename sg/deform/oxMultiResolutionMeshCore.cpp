@@ -38,9 +38,19 @@ Quadric sum(const Quadric& a, const Quadric& b)
     return s;
 }
 
+// Moving corner i of a face to p turns the face over when its normal there points against
+// the current one: with n the current normal and u, w the other corners in order, the new
+// normal is u×w + p×(u − w), so the test is c + p·g < 0 with c = n·(u×w) and
+// g = (u − w)×n, kept per corner while the corners stay.
+struct FlipPlane {
+    oxVec3f g;
+    float c;
+};
+
 struct Face {
     uint32_t corner[3];
     uint32_t original[3];
+    FlipPlane flip[3];
     uint32_t folding = kNone;
     bool alive = true;
     bool has(uint32_t v) const { return corner[0] == v || corner[1] == v || corner[2] == v; }
@@ -115,6 +125,7 @@ public:
                     findOrCreateEdge(f.corner[c], f.corner[(c + 1) % 3]);
             for (int c = 0; c < 3; ++c)
                 _faces[f.corner[c]].push_back(uint32_t(t));
+            updateFlipPlanes(f);
             addFaceQuadric(f, weights[oxMultiResolutionMeshCore::WEIGHT_AREA] *
                                   weights[oxMultiResolutionMeshCore::WEIGHT_POSITION]);
         }
@@ -123,16 +134,17 @@ public:
 
     void run(uint32_t minimumFaces, uint32_t minimumVertices)
     {
-        _heap.assign(1, kNone);
+        _heap.assign(1, Slot{0, kNone});
+        _heap.reserve(_edge.size() + 1);
         for (uint32_t e = 0; e < _edge.size(); ++e) {
             computeOptimal(e);
-            _heap.push_back(e);
+            _heap.push_back(Slot{_edge[e].key, e});
             _edge[e].heapPosition = uint32_t(_heap.size() - 1);
             HeapAccess a{this};
             oxHeapRules::siftUp(a, _edge[e].heapPosition);
         }
         while (_remainingFaces > minimumFaces && _remainingVertices > minimumVertices && _heap.size() > 1) {
-            const uint32_t e = _heap[1];
+            const uint32_t e = _heap[1].edge;
             removeFromHeap(e);
             if (_placement == oxMultiResolutionMeshCore::PLACEMENT_SUBSTITUTION)
                 substitute(e);
@@ -194,14 +206,19 @@ public:
     }
 
 private:
+    // Slots hold their edge's key beside its number, so that sifting reads the heap alone.
+    struct Slot {
+        float key;
+        uint32_t edge;
+    };
     struct HeapAccess {
         Simplifier* s;
-        float key(uint32_t slot) const { return s->_edge[s->_heap[slot]].key; }
+        float key(uint32_t slot) const { return s->_heap[slot].key; }
         void swap(uint32_t a, uint32_t b)
         {
             std::swap(s->_heap[a], s->_heap[b]);
-            s->_edge[s->_heap[a]].heapPosition = a;
-            s->_edge[s->_heap[b]].heapPosition = b;
+            s->_edge[s->_heap[a].edge].heapPosition = a;
+            s->_edge[s->_heap[b].edge].heapPosition = b;
         }
     };
 
@@ -329,6 +346,18 @@ private:
             _quadric[v].add(k);
     }
 
+    void updateFlipPlanes(Face& f) const
+    {
+        const oxVec3f p[3] = {_position[f.corner[0]], _position[f.corner[1]], _position[f.corner[2]]};
+        const oxVec3f n = (p[1] - p[0]).cross(p[2] - p[0]);
+        for (int i = 0; i < 3; ++i) {
+            const oxVec3f& u = p[(i + 1) % 3];
+            const oxVec3f& w = p[(i + 2) % 3];
+            f.flip[i].c = n.dot(u.cross(w));
+            f.flip[i].g = (u - w).cross(n);
+        }
+    }
+
     // Whether moving `moved` to `to` turns a face of `moved` over; faces also holding
     // `other` collapse with the edge and do not count.
     bool flips(uint32_t moved, uint32_t other, const oxVec3f& to) const
@@ -337,14 +366,8 @@ private:
             const Face& f = _face[fi];
             if (f.has(other))
                 continue;
-            oxVec3f p[3], q[3];
-            for (int c = 0; c < 3; ++c) {
-                p[c] = _position[f.corner[c]];
-                q[c] = f.corner[c] == moved ? to : p[c];
-            }
-            const oxVec3f before = (p[1] - p[0]).cross(p[2] - p[0]);
-            const oxVec3f after = (q[1] - q[0]).cross(q[2] - q[0]);
-            if (before.dot(after) < 0)
+            const int i = f.corner[0] == moved ? 0 : f.corner[1] == moved ? 1 : 2;
+            if (f.flip[i].c + f.flip[i].g.dot(to) < 0)
                 return true;
         }
         return false;
@@ -380,11 +403,18 @@ private:
             return;
         }
         const Quadric q = sum(_quadric[a], _quadric[b]);
+        const oxVec3f middle = (_position[a] + _position[b]) * 0.5f;
         bool solved = false;
-        if (_placement == oxMultiResolutionMeshCore::PLACEMENT_OPTIMAL)
+        if (_placement == oxMultiResolutionMeshCore::PLACEMENT_OPTIMAL) {
             solved = solveOptimal(q, edge.optimal);
+            // Nearly coplanar faces leave the point free along their plane: a solution
+            // farther from the edge than its length counts as singular.
+            const float reach = (_position[b] - _position[a]).lengthSquared();
+            if (solved && (edge.optimal - middle).lengthSquared() > reach)
+                solved = false;
+        }
         if (!solved)
-            edge.optimal = (_position[a] + _position[b]) * 0.5f;
+            edge.optimal = middle;
         edge.key = computeCost(a, b, edge.optimal, false, false, true);
     }
 
@@ -398,8 +428,9 @@ private:
         const double c01 = a02 * a12 - a01 * a22;
         const double c02 = a01 * a12 - a02 * a11;
         const double det = a00 * c00 + a01 * c01 + a02 * c02;
-        const double scale = std::fabs(a00) + std::fabs(a11) + std::fabs(a22);
-        if (!(std::fabs(det) > 1e-9 * scale * scale * scale) || !std::isfinite(det))
+        // Relative to the determinant of a matrix of the same trace with equal eigenvalues.
+        const double trace = a00 + a11 + a22;
+        if (!(std::fabs(det) > 1e-6 * trace * trace * trace / 27) || !std::isfinite(det))
             return false;
         const double c11 = a00 * a22 - a02 * a02;
         const double c12 = a01 * a02 - a00 * a12;
@@ -428,6 +459,7 @@ private:
     void rekey(uint32_t e)
     {
         computeOptimal(e);
+        _heap[_edge[e].heapPosition].key = _edge[e].key;
         HeapAccess a{this};
         oxHeapRules::restore(a, _edge[e].heapPosition, uint32_t(_heap.size() - 1));
     }
@@ -491,6 +523,8 @@ private:
                 _faces[o].push_back(fi);
             }
         }
+        for (uint32_t fi : _faces[o])
+            updateFlipPlanes(_face[fi]);
 
         std::vector<uint32_t> edgesOfA = std::move(_edges[a]);
         std::vector<uint32_t> edgesOfB = std::move(_edges[b]);
@@ -534,6 +568,7 @@ private:
             } else {
                 _face[fi].replace(gone, keep);
                 _faces[keep].push_back(fi);
+                updateFlipPlanes(_face[fi]);
             }
         }
 
@@ -570,7 +605,7 @@ private:
     std::vector<float> _attrs;
     std::vector<Face> _face;
     std::vector<Edge> _edge;
-    std::vector<uint32_t> _heap;
+    std::vector<Slot> _heap;
     std::vector<uint32_t> _removedVertices;
     std::vector<uint32_t> _removedFaces;
     uint32_t _remainingVertices = 0;
