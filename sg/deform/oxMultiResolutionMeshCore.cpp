@@ -111,6 +111,7 @@ public:
             readAttributes(i);
         }
         _remainingVertices = n;
+        _mark.assign(capacity, 0);
 
         const int triangles = indices->getCount() / 3;
         const uint16_t* idx = indices->data();
@@ -487,14 +488,6 @@ private:
         _edges[to].push_back(g);
     }
 
-    bool connected(uint32_t v, uint32_t x) const
-    {
-        for (uint32_t g : _edges[v])
-            if (_edge[g].other(v) == x)
-                return true;
-        return false;
-    }
-
     // Midpoint and optimal placement: both ends go, a new vertex takes their place.
     void collapse(uint32_t e)
     {
@@ -530,16 +523,20 @@ private:
         std::vector<uint32_t> edgesOfB = std::move(_edges[b]);
         _edges[a].clear();
         _edges[b].clear();
+        // The neighbours o takes over from a are marked, so that an edge of b to one of
+        // them is known for a duplicate at once.
+        ++_stamp;
         for (uint32_t g : edgesOfA)
             if (g != e) {
                 moveEdge(g, a, o);
+                _mark[_edge[g].other(o)] = _stamp;
                 rekey(g);
             }
         for (uint32_t g : edgesOfB) {
             if (g == e)
                 continue;
             const uint32_t x = _edge[g].other(b);
-            if (connected(o, x)) {
+            if (_mark[x] == _stamp) {
                 removeFromHeap(g);
                 eraseValue(_edges[x], g);
             } else {
@@ -573,13 +570,16 @@ private:
         }
 
         eraseValue(_edges[keep], e);
+        ++_stamp;
+        for (uint32_t g : _edges[keep])
+            _mark[_edge[g].other(keep)] = _stamp;
         std::vector<uint32_t> edgesOfGone = std::move(_edges[gone]);
         _edges[gone].clear();
         for (uint32_t g : edgesOfGone) {
             if (g == e)
                 continue;
             const uint32_t x = _edge[g].other(gone);
-            if (connected(keep, x)) {
+            if (_mark[x] == _stamp) {
                 removeFromHeap(g);
                 eraseValue(_edges[x], g);
             } else {
@@ -606,6 +606,8 @@ private:
     std::vector<Face> _face;
     std::vector<Edge> _edge;
     std::vector<Slot> _heap;
+    std::vector<uint32_t> _mark;
+    uint32_t _stamp = 0;
     std::vector<uint32_t> _removedVertices;
     std::vector<uint32_t> _removedFaces;
     uint32_t _remainingVertices = 0;
