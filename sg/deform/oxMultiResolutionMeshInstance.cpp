@@ -86,6 +86,9 @@ void oxMultiResolutionMeshInstance::rebuild(oxMultiResolutionMeshCore* core)
     _corners.head.assign(size_t(core->getMaximumVertexCount()), -1);
     _corners.next.assign(size_t(corners), -1);
     _corners.prev.assign(size_t(corners), -1);
+    _terminalArrayBits->setBitCount(core->getMaximumVertexCount());
+    _terminalArrayBits->clearAll();
+    _terminalArray->setCount(0);
     _corners.core = core;
     _corners.coreIndices = core->getIndexArray();
     _corners.instanceIndices = _instanceArray->getData();
@@ -132,12 +135,12 @@ void oxMultiResolutionMeshInstance::applyCounts(uint32_t n, uint16_t v)
 {
     uint16_t* index = _instanceArray->data();
     const uint16_t* source = _mrmCore->getIndexArray()->data();
-    const uint16_t* proxy = _mrmCore->getProxyArray()->data();
     for (uint32_t k = n * 3; k < _lastPolygonCount * 3; ++k)
         unlink(int32_t(k), index[k]);
     if (v < _lastVertexCount) {
+        // Every corner at a vertex that goes moves straight to where its chain now ends.
         for (uint32_t u = _lastVertexCount; u > v; --u) {
-            const uint16_t to = proxy[u];
+            const uint16_t to = mapDown(uint16_t(u), v);
             int32_t c = _corners.head[u];
             while (c >= 0) {
                 const int32_t following = _corners.next[size_t(c)];
@@ -147,22 +150,33 @@ void oxMultiResolutionMeshInstance::applyCounts(uint32_t n, uint16_t v)
             }
             _corners.head[u] = -1;
         }
-    } else {
+    } else if (v > _lastVertexCount) {
+        // The vertices that the newly allowed ones collapsed into, as drawn so far, are
+        // marked; only their corners can move up, each to the first vertex of its chain at
+        // or below v.
+        _terminalArray->setCount(0);
         for (uint32_t u = uint32_t(_lastVertexCount) + 1; u <= v; ++u) {
-            const uint16_t from = proxy[u];
-            if (from == u)
-                continue;
-            int32_t c = _corners.head[from];
+            const uint16_t w = mapDown(uint16_t(u), _lastVertexCount);
+            if (!_terminalArrayBits->getBit(w)) {
+                _terminalArrayBits->setBit(w);
+                _terminalArray->append(w);
+            }
+        }
+        for (uint16_t w : *_terminalArray) {
+            int32_t c = _corners.head[w];
             while (c >= 0) {
                 const int32_t following = _corners.next[size_t(c)];
-                if (mapDown(source[c], uint16_t(u)) == u) {
-                    unlink(c, from);
-                    index[c] = uint16_t(u);
-                    link(c, uint16_t(u));
+                const uint16_t to = mapDown(source[c], v);
+                if (to != w) {
+                    unlink(c, w);
+                    index[c] = to;
+                    link(c, to);
                 }
                 c = following;
             }
+            _terminalArrayBits->clearBit(w);
         }
+        _terminalArray->setCount(0);
     }
     for (uint32_t k = _lastPolygonCount * 3; k < n * 3; ++k) {
         index[k] = mapDown(source[k], v);
@@ -201,6 +215,10 @@ void oxMultiResolutionMeshInstance::setTargetResolution(float r)
     _currentVertexCount = v;
     if (!_instanceArray)
         _instanceArray = oxIndexArray::_instantiateRef();
+    if (!_terminalArray)
+        _terminalArray = oxUnsignedShortList::_instantiateRef();
+    if (!_terminalArrayBits)
+        _terminalArrayBits = oxBitMask::_instantiateRef();
     const bool fresh = !cornersMatch();
     if (!fresh && n == _lastPolygonCount)
         return;

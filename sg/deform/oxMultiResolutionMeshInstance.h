@@ -10,8 +10,10 @@ namespace Kel::Sg {
 // A geometry node that draws a progressive mesh (oxMultiResolutionMeshCore) at a triangle
 // count of its own. Its geometry attribute draws the core's vertices through the instance's
 // index array, which a change of resolution rewrites in place: only the corners of the
-// triangles that appear, disappear or change a vertex are touched, so the cost of a change
-// follows the triangles that change, not the mesh's size.
+// triangles that appear or disappear and those around the vertices that split or collapse are
+// touched, so the cost of a change follows the triangles that change, not the mesh's size.
+// The vertices to split are marked in _terminalArrayBits and listed in _terminalArray while
+// a change runs.
 class oxMultiResolutionMeshInstance : public oxGeometry {
     OX_CLASS(oxMultiResolutionMeshInstance, oxGeometry)
     OX_FIELDS(mrmCore, instanceArray, terminalArray, terminalArrayBits, lastPolygonCount, currentPolygonCount,
