@@ -72,3 +72,8 @@
 #include "sg/ik/oxInverseKinematicsSolver.h"
 #include "sg/ik/oxInverseKinematicsAnimation.h"
 #include "sg/ik/oxInverseKinematicsSource.h"
+#include "sg/deform/oxHeap.h"
+#include "sg/deform/oxMultiResolutionMeshRecords.h"
+#include "sg/deform/oxMultiResolutionMeshCore.h"
+#include "sg/deform/oxMultiResolutionMeshInstance.h"
+#include "sg/deform/oxVertexArrayHelper.h"

@@ -16,6 +16,7 @@ bool g_initialized = false;
 // registered yet, which no frame depends on: reversing this table changes no test's result.
 using RegisterFunction = void (*)();
 const RegisterFunction kRegistrationOrder[] = {
+    &Sg::oxVertexArrayHelper::arkRegister,
     &Sg::oxUserInfo::arkRegister,
     &Sg::oxTraversal::arkRegister,
     &Sg::oxTransformSourceParameters::arkRegister,
@@ -57,6 +58,14 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxNodeListList::arkRegister,
     &Sg::oxNonRefCountedNodeList::arkRegister,
     &Sg::oxIntersectPathList::arkRegister,
+    &Sg::oxMrmVertex::arkRegister,
+    &Sg::oxMrmVertexList::arkRegister,
+    &Sg::oxMrmFace::arkRegister,
+    &Sg::oxMrmFaceList::arkRegister,
+    &Sg::oxMrmEdge::arkRegister,
+    &Sg::oxMrmEdgeList::arkRegister,
+    &Sg::oxMultiResolutionMeshCore::arkRegister,
+    &Sg::oxMultiResolutionMeshInstance::arkRegister,
     &Sg::oxModelViewMatrixBoneSelect::arkRegister,
     &Sg::oxModelViewMatrixBoneSelectList::arkRegister,
     &Sg::oxLod::arkRegister,
@@ -64,6 +73,9 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxLightSet::arkRegister,
     &Sg::oxProbe::arkRegister,
     &Sg::oxIntersectTraversal::arkRegister,
+    &Sg::oxHeapable::arkRegister,
+    &Sg::oxHeapableList::arkRegister,
+    &Sg::oxHeap::arkRegister,
     &Sg::oxHashedUserInfo::arkRegister,
     &Sg::oxGroup::arkRegister,
     &Sg::oxGraphPath::arkRegister,

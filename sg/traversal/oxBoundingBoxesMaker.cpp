@@ -4,6 +4,7 @@
 #include "sg/animation/oxActor.h"
 #include "sg/animation/oxSkin.h"
 #include "sg/animation/oxTransformSequence.h"
+#include "sg/deform/oxMultiResolutionMeshInstance.h"
 #include "sg/ik/oxJoint.h"
 #include "sg/nodes/oxGeometry.h"
 #include "sg/nodes/oxLightSet.h"
@@ -97,6 +98,12 @@ bool oxBoundingBoxesMaker::walk(oxNode* node, oxBox3f& out)
         for (int i = 0; i < group->getChildCount(); ++i)
             if (oxNode* child = group->getChild(i))
                 keep = walk(child, box) && keep;
+    // A progressive mesh draws a subset of its core's vertices that changes with the
+    // distance; its bound holds all of them, so that it never goes stale.
+    if (auto* mrm = oxMultiResolutionMeshInstance::dynamicCast(node))
+        if (oxMultiResolutionMeshCore* core = mrm->getMultiResolutionMeshCore())
+            if (core->getVertexArray())
+                core->getVertexArray()->extendBox(box);
     if (oxGeometry* geometry = oxGeometry::dynamicCast(node))
         keep = geometryExtent(geometry, box, skin) && keep;
     else if (oxTransform::dynamicCast(node))

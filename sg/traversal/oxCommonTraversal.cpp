@@ -11,6 +11,7 @@
 #include "sg/animation/oxActor.h"
 #include "sg/animation/oxTimeTransform.h"
 #include "sg/animation/oxTransformRecorder.h"
+#include "sg/deform/oxMultiResolutionMeshInstance.h"
 #include "sg/ik/oxInverseKinematicsSolver.h"
 #include "sg/nodes/oxBillboard.h"
 #include "sg/nodes/oxBlendMatrixSelect.h"
@@ -397,6 +398,23 @@ OX_TRAVERSAL_RETURN oxCommonTraverseActor(oxTraversal* t, oxObject* object)
 }
 
 // The joint hierarchy below takes its matrices from the model-view matrix in force here.
+// The resolution follows the distance of the evaluation centre from the eye; then the
+// instance draws as any geometry.
+OX_TRAVERSAL_RETURN oxCommonTraverseMultiResolutionMeshInstance(oxTraversal* t, oxObject* object)
+{
+    oxCommonTraversal* ct = common(t);
+    auto* node = static_cast<oxMultiResolutionMeshInstance*>(object);
+    if (node->getFlags() & oxNode::IS_INVISIBLE)
+        return OX_TRAVERSAL_CONTINUE;
+    if (node->getMultiResolutionMeshCore()) {
+        const float d = ct->getTopMatrix().transformPoint(node->getEvaluationCenter()).length();
+        float r;
+        if (node->evaluateResolution(d, r))
+            node->setTargetResolution(r);
+    }
+    return oxCommonTraverseGeometry(t, object);
+}
+
 OX_TRAVERSAL_RETURN oxCommonTraverseJoint(oxTraversal* t, oxObject* object)
 {
     oxCommonTraversal* ct = common(t);
@@ -463,6 +481,7 @@ const oxTraversalFunctionRow kFunctions[] = {
     {&oxLightStateSet::getClassTypeSafe, &oxCommonTraverseLightStateSet},
     {&oxLightSet::getClassTypeSafe, &oxCommonTraverseLightSet},
     {&oxGeometry::getClassTypeSafe, &oxCommonTraverseGeometry},
+    {&oxMultiResolutionMeshInstance::getClassTypeSafe, &oxCommonTraverseMultiResolutionMeshInstance},
     {&oxBlendMatrixSelect::getClassTypeSafe, &oxCommonTraverseBlendMatrixSelect},
     {&oxOverrideAttrSet::getClassTypeSafe, &oxCommonTraverseOverrideAttributeSet},
     {&oxAttrSet::getClassTypeSafe, &oxCommonTraverseAttributeSet},

@@ -257,7 +257,10 @@ TEST(OXBRoundTripCoverage, TheWalkFindsTheLibraryAndTheTestClasses)
                                  "oxInverseKinematicsJoint", "oxInverseKinematicsJointList",
                                  "oxInverseKinematicsHandle", "oxInverseKinematicsHandleList",
                                  "oxInverseKinematicsSolver", "oxInverseKinematicsAnimation",
-                                 "oxInverseKinematicsSource"})
+                                 "oxInverseKinematicsSource", "oxVertexArrayHelper", "oxHeapable",
+                                 "oxHeapableList", "oxHeap", "_vertex", "_vertexList", "_face", "_faceList",
+                                 "_edge", "_edgeList", "oxMultiResolutionMeshCore",
+                                 "oxMultiResolutionMeshInstance"})
         EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
     EXPECT_EQ(std::find(names.begin(), names.end(), "oxMetaObject"), names.end());
     EXPECT_EQ(std::find(names.begin(), names.end(), "OldTimer"), names.end());
