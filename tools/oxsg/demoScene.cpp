@@ -308,6 +308,36 @@ oxSmartPointer<oxLightAttr> light(OX_GFX_LIGHT_TYPE type, const oxVec3f& where, 
 
 } // namespace
 
+oxSmartPointer<oxMultiResolutionMeshInstance> buildProgressiveRock()
+{
+    // A sphere made lumpy by a sum of waves, fine enough that its coarsening shows.
+    Mesh lumpy;
+    lumpy.lattice(64, 32, [&](float u, float v, oxVec3f& p, oxVec3f& n, oxVec2f&) {
+        const float theta = kPi * (1 - v), phi = 2 * kPi * u;
+        const oxVec3f dir(std::sin(theta) * std::cos(phi), std::cos(theta), -std::sin(theta) * std::sin(phi));
+        const float bumps = 1.0f + 0.12f * std::sin(5 * phi + 2 * theta) * std::sin(4 * theta) +
+                            0.06f * std::cos(11 * phi - 3 * theta);
+        p = dir * bumps;
+        n = dir;
+    });
+    oxSmartPointer<oxGeometryAttr> source = lumpy.build();
+    oxSmartPointer<oxMultiResolutionMeshCore> core = oxMultiResolutionMeshCore::_instantiateRef();
+    core->setGeometryAttr(source);
+    core->setPlacementPolicy(oxMultiResolutionMeshCore::PLACEMENT_OPTIMAL);
+    core->setMinimumPolygonCount(60);
+    core->generate();
+    oxSmartPointer<oxMultiResolutionMeshInstance> rock = named<oxMultiResolutionMeshInstance>("rock");
+    rock->appendAttr(material(oxVec4f(0.55f, 0.5f, 0.45f, 1), 20, 0.2f));
+    oxSmartPointer<oxTextureStateAttr> plain = oxTextureStateAttr::_instantiateRef();
+    plain->setEnabled(false);
+    rock->appendAttr(plain);
+    rock->setMultiResolutionMeshCore(core);
+    // Every triangle within 8 units of the eye, the fewest from 40 on.
+    rock->setNearEvaluationDistance(8);
+    rock->setFarEvaluationDistance(40);
+    return rock;
+}
+
 oxSmartPointer<oxGroup> buildDemoScene()
 {
     oxSmartPointer<oxGroup> root = named<oxGroup>("courtyard");
@@ -369,6 +399,14 @@ oxSmartPointer<oxGroup> buildDemoScene()
         shape("ball", sphere(0.55f, 32, 16), material(oxVec4f(0.95f, 0.75f, 0.15f, 1), 80, 0.9f));
     lit->appendChild(keyed("bounce", ball, 1.2, 12, BOUNCE, [](float f) {
         return at(3.2f, 0.55f + 1.8f * std::sin(0.5f * kPi * f), 2.2f);
+    }));
+
+    // A rock that rolls away into the distance and back, losing triangles as it goes.
+    lit->appendChild(keyed("roll", buildProgressiveRock(), 6.0, 24, BOUNCE, [](float f) {
+        oxMatrix44f m;
+        m.makeRotationX(-3.0f * kPi * f);
+        m.postTranslate(oxVec3f(-6.0f, 1.0f, 4.0f - 24.0f * f));
+        return m;
     }));
 
     // A switch over three gems, the middle one off.

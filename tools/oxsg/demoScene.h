@@ -7,9 +7,15 @@ namespace oxsg {
 // A lit, textured courtyard about 24 units wide around the origin, y up: two lights, a
 // spinning torus, an orbiting crate and a bobbing ball (keyframed transforms, so that their
 // motion survives a scene file), a skinned figure that walks, waves and reaches for the
-// crate, a switch showing two of three gems, a ball whose level of detail changes with
-// distance, a billboarded tree, a ball cut open by a clip plane and glass panes drawn back
-// to front. Every node is named.
+// crate, a rock that rolls away losing triangles with distance (a progressive mesh), a
+// switch showing two of three gems, a ball whose level of detail changes with distance, a
+// billboarded tree, a ball cut open by a clip plane and glass panes drawn back to front.
+// Every node is named.
 Kel::Core::oxSmartPointer<Kel::Sg::oxGroup> buildDemoScene();
+
+// The demo's rock alone: a lumpy ball of about 4,000 triangles, radius about 1, as a
+// progressive mesh drawn whole within 8 units of the eye and with its fewest (60) triangles
+// from 40 on.
+Kel::Core::oxSmartPointer<Kel::Sg::oxMultiResolutionMeshInstance> buildProgressiveRock();
 
 } // namespace oxsg

@@ -22,6 +22,7 @@
 using namespace Kel::Sg;
 using namespace Kel::Gfx;
 using Kel::Attrs::oxGeometryAttr;
+using Kel::Attrs::oxLightingStateAttr;
 
 namespace {
 
@@ -157,9 +158,9 @@ TEST_F(SceneViewTest, TheDemoMovesWithTime)
     size_t draws = 0;
     for (size_t p = traces[0].find("drawGeometry"); p != std::string::npos; p = traces[0].find("drawGeometry", p + 1))
         ++draws;
-    // ground, torus, crate, the figure's three cloths, ball, two gems, two pearls, cut ball,
-    // tree, three panes
-    EXPECT_EQ(draws, 16u) << traces[0];
+    // ground, torus, crate, the figure's three cloths, ball, rock, two gems, two pearls, cut
+    // ball, tree, three panes
+    EXPECT_EQ(draws, 17u) << traces[0];
     EXPECT_NE(traces[0].find("setClipPlane 0 (0.3000 -1.0000 0.2000 0.0000)"), std::string::npos);
     EXPECT_NE(traces[0].find("setSwitch BLEND on"), std::string::npos);
 }
@@ -274,6 +275,59 @@ TEST_F(SceneViewTest, TheFigureDrawsItsReferenceImagesWithVerticesBlendedOnTheGp
     }
     if (updated)
         GTEST_SKIP() << "wrote the figure's reference images";
+}
+
+
+// The rock drawn to the same size in the picture from three distances: the farther the eye,
+// the fewer its triangles, and the coarser the outline the reference pictures hold.
+TEST_F(SceneViewTest, TheRockLosesTrianglesWithDistance)
+{
+    oxSmartPointer<oxGLVisualContext> vc = device(160, 160);
+    if (!vc)
+        GTEST_SKIP() << "no OpenGL device: " << _noDevice;
+    oxSmartPointer<oxMultiResolutionMeshInstance> rock = oxsg::buildProgressiveRock();
+    oxSmartPointer<oxLightAttr> sun = oxLightAttr::_instantiateRef();
+    sun->setType(OX_GFX_LIGHT_DIRECTIONAL);
+    sun->setDirection(oxVec3f(-0.5f, -0.8f, -0.6f).normalized());
+    oxSmartPointer<oxLightSet> lights = oxLightSet::_instantiateRef();
+    lights->appendLightAttr(sun);
+    oxSmartPointer<oxLightStateSet> lit = oxLightStateSet::_instantiateRef();
+    oxSmartPointer<oxLightStateAttr> on = oxLightStateAttr::_instantiateRef();
+    on->setLight(sun);
+    lit->appendLightStateAttr(on);
+    oxSmartPointer<oxLightingStateAttr> lighting = oxLightingStateAttr::_instantiateRef();
+    lighting->setEnabled(true);
+    oxSmartPointer<oxAttrSet> world = oxAttrSet::_instantiateRef();
+    world->appendAttr(lighting);
+    world->appendChild(lit);
+    lit->appendChild(rock);
+    oxSmartPointer<oxGroup> root = oxGroup::_instantiateRef();
+    root->appendChild(lights);
+    root->appendChild(world);
+
+    draw->setVisualContext(vc);
+    unsigned last = ~0u;
+    bool updated = false;
+    for (float distance : {6.0f, 20.0f, 34.0f}) {
+        SCOPED_TRACE(distance);
+        oxMatrix44f view;
+        view.lookAt(oxVec3f(0, 0.4f, distance), oxVec3f(0, 0, 0), oxVec3f(0, 1, 0));
+        draw->setViewMatrix(view);
+        const float fov = 2.0f * std::atan(1.4f / distance) * 180.0f / 3.14159265f;
+        draw->setPerspective(-1, fov, 1.0f, distance * 0.5f, distance * 2.0f);
+        oxsg::drawFrame(root, draw, vc, 0);
+        EXPECT_EQ(vc->takeGLError(), 0u);
+        EXPECT_LT(rock->getCurrentPolygonCount(), last) << "farther, fewer triangles";
+        last = rock->getCurrentPolygonCount();
+        oxSmartPointer<oxImage> image = oxImage::_instantiateRef();
+        ASSERT_TRUE(vc->readPixels(0, 0, vc->getWidth(), vc->getHeight(), image));
+        const std::string path =
+            std::string(OXSG_TEST_DATA_DIR) + "/tools/rock-" + std::to_string(int(distance)) + ".png";
+        EXPECT_TRUE(TestUtil::matchesGolden(image, path, &updated));
+    }
+    EXPECT_GT(last, 60u) << "34 units away is not yet the far distance";
+    if (updated)
+        GTEST_SKIP() << "wrote the rock's reference images";
 }
 
 } // namespace
