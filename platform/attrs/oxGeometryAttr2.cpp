@@ -163,6 +163,7 @@ bool oxMorphedGeometryAttr::transform(const oxMatrix44f& m)
                 d = isNormal ? normalMatrix.transformVector(d) : m.transformVector(d);
                 std::memcpy(p, &d, sizeof d);
             }
+            target->touch();
         }
     }
     return true;
@@ -170,6 +171,28 @@ bool oxMorphedGeometryAttr::transform(const oxMatrix44f& m)
 
 void oxMorphedGeometryAttr::applyTo(oxVisualContext& vc)
 {
+    if (!_vertexArray)
+        return;
+    constexpr int kMaxStreams = 4;
+    oxMorphStream streams[kMaxStreams];
+    int count = 0;
+    for (int e = 0; e < _morphList->getCount() && count < kMaxStreams + 1; ++e) {
+        const oxMorphEntry* entry = _morphList->get(e);
+        if (!entry || count++ == kMaxStreams)
+            continue;
+        oxMorphStream& s = streams[count - 1];
+        s.component = entry->getComponent();
+        s.index = entry->getComponentIndex();
+        s.targets = entry->getTargets();
+        // A file may hold fewer weights or indices than its active count claims.
+        s.slotCount = std::min({entry->getActiveCount(), entry->getWeightList()->getCount(),
+                                entry->getTargetIndexList()->getCount()});
+        s.weights = entry->getWeightList()->data();
+        s.targetIndices = entry->getTargetIndexList()->data();
+    }
+    oxDrawDescription base = describe();
+    if (count > 0 && count <= kMaxStreams && vc.drawMorphedGeometry(base, streams, count))
+        return;
     oxVertexArray2* morphed = update();
     if (!morphed)
         return;

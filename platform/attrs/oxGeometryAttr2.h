@@ -47,10 +47,19 @@ public:
     int getActiveCount() const { return _activeCount; }
     // Grows the slot lists as needed; new slots weigh 0 and name target 0.
     void setActiveCount(int count);
-    float getWeight(int slot) const { return slot >= 0 && slot < _activeCount ? _weights->get(slot) : 0.0f; }
+    float getWeight(int slot) const
+    {
+        return slot >= 0 && slot < _activeCount && slot < _weights->getCount() ? _weights->get(slot) : 0.0f;
+    }
     bool setWeight(int slot, float weight);
-    int getTargetIndex(int slot) const { return slot >= 0 && slot < _activeCount ? _targetIndices->get(slot) : -1; }
+    int getTargetIndex(int slot) const
+    {
+        return slot >= 0 && slot < _activeCount && slot < _targetIndices->getCount() ? _targetIndices->get(slot) : -1;
+    }
     bool setTargetIndex(int slot, int target);
+    // The slots' weights and target indices, activeCount of each in use.
+    const Core::oxFloatList* getWeightList() const { return _weights; }
+    const Core::oxIntList* getTargetIndexList() const { return _targetIndices; }
 
 protected:
     oxMorphEntry() = default;
@@ -66,20 +75,22 @@ protected:
 
 OX_OBJECT_LIST(oxMorphEntryList, oxMorphEntry)
 
-// Geometry whose vertices are its base vertices plus weighted morph targets, blended on the
-// host each time it is drawn into a private copy (the base stays as it is). Only float
-// components blend; a target shorter than the vertex count is skipped.
+// Geometry whose vertices are its base vertices plus weighted morph targets. A device that
+// blends morphs keeps the targets and takes only the weights each draw; otherwise they are
+// blended on the host into a private copy (the base stays as it is). Only float components
+// blend; a target shorter than the vertex count is skipped.
 class oxMorphedGeometryAttr : public oxGeometryAttr2 {
     OX_CLASS(oxMorphedGeometryAttr, oxGeometryAttr2)
     OX_FIELDS(morphList, morphed)
 public:
     oxMorphEntryList* getMorphList() const { return _morphList; }
     oxMorphEntry* appendMorphEntry(Gfx::OX_GFX_COMPONENT component, int index = 0);
-    // Blends into the private copy now; the copy is what is drawn.
+    // Blends into the private copy now; the copy is what the host path draws.
     Gfx::oxVertexArray2* update();
     Gfx::oxVertexArray2* getMorphedVertexArray() const { return _morphed; }
 
-    // The base vertices and every target's displacements (as directions).
+    // The base vertices and every target's displacements (as directions). Targets written
+    // otherwise must be touched, so that a device's copies follow.
     bool transform(const oxMatrix44f& m) override;
 
 protected:

@@ -28,6 +28,7 @@ bool oxVertexData::configure(OX_GFX_COMPONENT type, int index, OX_GFX_SCALAR sca
     _scalarCount = scalarCount;
     _data.clear();
     _data.resize(size_t(getElementSize()) * size_t(vertexCount));
+    touch();
     return true;
 }
 
@@ -36,6 +37,7 @@ bool oxVertexData::resize(int vertexCount)
     if (vertexCount < 0 || getElementSize() == 0)
         return false;
     _data.resize(size_t(getElementSize()) * size_t(vertexCount));
+    touch();
     return true;
 }
 

@@ -24,8 +24,11 @@ public:
     int getElementSize() const;
     // Elements the bytes hold (0 when the layout is not valid).
     int getCount() const;
+    // Writing through it must be followed by touch(), so that copies a device keeps follow.
     uint8_t* getData() { return _data.data(); }
     const uint8_t* getData() const { return _data.data(); }
+    uint32_t getVersion() const { return _version; }
+    void touch() { ++_version; }
 
 protected:
     oxVertexData() = default;
@@ -36,6 +39,7 @@ protected:
     OX_GFX_SCALAR _scalarType = OX_GFX_SCALAR_FLOAT;
     int32_t _scalarCount = 3;
     Core::oxMemoryBlock _data;
+    uint32_t _version = 0;
 };
 
 OX_OBJECT_LIST(oxVertexDataList, oxVertexData)

@@ -40,6 +40,11 @@ bool oxVisualContext::isCurrent() const
     return g_current == this;
 }
 
+bool oxVisualContext::drawMorphedGeometry(const oxDrawDescription&, const oxMorphStream*, int)
+{
+    return false;
+}
+
 void oxVisualContext::userRelease()
 {
     if (g_current == this)

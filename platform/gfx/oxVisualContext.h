@@ -101,6 +101,18 @@ struct oxDrawDescription {
     int countElements() const;
 };
 
+// Displacements added to one float component of a draw's vertices: slot j adds
+// weights[j] times element v of targets->get(targetIndices[j]) to vertex v.
+class oxVertexDataList;
+struct oxMorphStream {
+    OX_GFX_COMPONENT component = OX_GFX_COMPONENT_POSITION;
+    int index = 0;
+    const oxVertexDataList* targets = nullptr;
+    int slotCount = 0;
+    const float* weights = nullptr;
+    const int* targetIndices = nullptr;
+};
+
 // The device. Every operation maps onto OpenGL 4.5 compatibility-profile calls, named
 // beside it; attributes apply themselves through these typed operations, so this library
 // needs nothing from the attribute library. A new device starts in the state the attribute
@@ -173,6 +185,10 @@ public:
     // glVertexPointer and siblings, then glDrawArrays / glDrawElements per primitive. An
     // invalid description is refused with a warning.
     virtual void drawGeometry(const oxDrawDescription& draw) = 0;
+    // drawGeometry with vertices displaced by weighted morph targets, blended by the device:
+    // false, having drawn nothing, when it does not blend these (the caller then blends on
+    // the host and draws the result). The base class blends nothing.
+    virtual bool drawMorphedGeometry(const oxDrawDescription& draw, const oxMorphStream* streams, int streamCount);
 
     // Display lists (glGenLists, glNewList GL_COMPILE, glEndList, glCallList,
     // glDeleteLists). create gives a handle, negative on failure; begin and end return

@@ -29,13 +29,13 @@ static_assert(kGLPaletteSize == 256, "the device's declaration of uploadPalette 
 // written out here; the device uses no fog, so no fog coordinate is written. ox_config is laid out as oxGLBlendProgram::Config. Lights and
 // texture units are written out one by one with constant indices, and the weight loop has a
 // constant bound: indexing built-in arrays by a variable costs a software rasteriser dearly.
-constexpr const char* kProgramHead = R"(#version 130
+constexpr const char* kProgramHead = R"(VERSION
 uniform mat4 ox_palette[PALETTE];
 uniform int ox_paletteCount;
 uniform int ox_config[8];
 in vec4 ox_weights;
 in vec4 ox_indices;
-
+MORPH_DECLARATIONS
 mat4 blendMatrix(int k)
 {
     int i = k < ox_config[1] ? int(ox_indices[k]) : k;
@@ -78,7 +78,8 @@ void addLight(gl_LightSourceParameters light, vec3 v, vec3 e, vec3 ambient, vec3
 void main()
 {
     vec4 position = vec4(gl_Vertex.xyz, 1.0);
-    vec3 normal = gl_Normal;
+    vec3 inNormal = gl_Normal;
+MORPH_DISPLACEMENTS    vec3 normal = inNormal;
     vec4 weights = ox_weights * vec4(lessThan(ivec4(0, 1, 2, 3), ivec4(ox_config[0])));
     vec3 p = vec3(0.0), n = vec3(0.0);
     for (int k = 0; k < 4; ++k) {
@@ -96,7 +97,7 @@ void main()
     if (ox_config[2] != 0)
         normal = normalize(normal);
     else
-        normal = gl_Normal;
+        normal = inNormal;
 
     vec4 eye = gl_ModelViewMatrix * position;
     gl_Position = gl_ProjectionMatrix * eye;
@@ -120,9 +121,40 @@ void main()
         vec3 v = eye.xyz / eye.w;
 )";
 
-std::string programSource(int unitCount, int lightCount)
+// Buffer textures need GLSL 1.40; the compatibility profile keeps the built-in state the
+// program reads. ox_morphCount, ox_morphStride: positions then normals; slot j of normals
+// is entry MORPH_SLOTS + j. The morphed element of a vertex is that of the first vertex of
+// the draw (ox_morphBase) plus gl_VertexID, as the arrays are pointed at the first vertex.
+constexpr const char* kMorphDeclarations = R"(uniform samplerBuffer ox_morphPositions;
+uniform samplerBuffer ox_morphNormals;
+uniform int ox_morphCount[2];
+uniform int ox_morphStride[2];
+uniform int ox_morphBase;
+uniform float ox_morphWeight[2 * MORPH_SLOTS];
+uniform int ox_morphTarget[2 * MORPH_SLOTS];
+)";
+constexpr const char* kMorphDisplacements = R"(    int vertex = ox_morphBase + gl_VertexID;
+    for (int j = 0; j < ox_morphCount[0]; ++j)
+        position.xyz += ox_morphWeight[j] *
+                        texelFetch(ox_morphPositions, ox_morphTarget[j] * ox_morphStride[0] + vertex).xyz;
+    for (int j = 0; j < ox_morphCount[1]; ++j)
+        inNormal += ox_morphWeight[MORPH_SLOTS + j] *
+                    texelFetch(ox_morphNormals, ox_morphTarget[MORPH_SLOTS + j] * ox_morphStride[1] + vertex).xyz;
+)";
+
+void replaceAll(std::string& s, const std::string& what, const std::string& with)
+{
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + with.size()))
+        s.replace(at, what.size(), with);
+}
+
+std::string programSource(int unitCount, int lightCount, bool morph)
 {
     std::string s = kProgramHead;
+    replaceAll(s, "VERSION", morph ? "#version 150 compatibility" : "#version 130");
+    replaceAll(s, "MORPH_DECLARATIONS", morph ? kMorphDeclarations : "");
+    replaceAll(s, "MORPH_DISPLACEMENTS", morph ? kMorphDisplacements : "");
+    replaceAll(s, "MORPH_SLOTS", std::to_string(kGLMorphSlots));
     s.replace(s.find("PALETTE"), 7, std::to_string(kGLPaletteSize));
     for (int i = 0; i < lightCount; ++i) {
         const std::string at = std::to_string(i);
@@ -178,7 +210,12 @@ bool oxGLVisualContext::hasVertexBlendProgram() const
     return _blendProgram && _blendProgram->program && !_blendProgram->failed;
 }
 
-oxGLBlendProgram* oxGLVisualContext::blendProgramFor(const oxVertexArrayBase* v)
+bool oxGLVisualContext::hasMorphProgram() const
+{
+    return _morphProgram && _morphProgram->program && !_morphProgram->failed;
+}
+
+oxGLBlendProgram* oxGLVisualContext::blendProgramFor(const oxVertexArrayBase* v, bool morph)
 {
     if (!_gpuVertexBlending)
         return nullptr;
@@ -193,15 +230,16 @@ oxGLBlendProgram* oxGLVisualContext::blendProgramFor(const oxVertexArrayBase* v)
         if (unit.enabledTarget && unit.source != OX_GFX_TEXCOORD_SET)
             return nullptr;
     }
-    if (!_blendProgram)
-        _blendProgram = std::make_unique<oxGLBlendProgram>();
-    oxGLBlendProgram& p = *_blendProgram;
+    std::unique_ptr<oxGLBlendProgram>& slot = morph ? _morphProgram : _blendProgram;
+    if (!slot)
+        slot = std::make_unique<oxGLBlendProgram>();
+    oxGLBlendProgram& p = *slot;
     if (p.failed)
         return nullptr;
     if (p.program)
         return &p;
 
-    const std::string source = programSource(_unitCount, _lightCount);
+    const std::string source = programSource(_unitCount, _lightCount, morph);
     const char* text = oxGLBlendProgramSourceOverride ? oxGLBlendProgramSourceOverride : source.c_str();
     GLuint shader = oxGL.CreateShader(GL_VERTEX_SHADER);
     oxGL.ShaderSource(shader, 1, &text, nullptr);
@@ -232,13 +270,33 @@ oxGLBlendProgram* oxGLVisualContext::blendProgramFor(const oxVertexArrayBase* v)
             problem = "lacks its uniforms";
         }
     }
+    if (ok && morph) {
+        oxGLMorphUniforms& u = p.morph;
+        u.counts = oxGL.GetUniformLocation(program, "ox_morphCount");
+        u.strides = oxGL.GetUniformLocation(program, "ox_morphStride");
+        u.base = oxGL.GetUniformLocation(program, "ox_morphBase");
+        u.weights = oxGL.GetUniformLocation(program, "ox_morphWeight");
+        u.targets = oxGL.GetUniformLocation(program, "ox_morphTarget");
+        u.positions = oxGL.GetUniformLocation(program, "ox_morphPositions");
+        u.normals = oxGL.GetUniformLocation(program, "ox_morphNormals");
+        if (u.counts < 0 || u.strides < 0 || u.base < 0 || u.weights < 0 || u.targets < 0 || u.positions < 0 ||
+            u.normals < 0) {
+            ok = GL_FALSE;
+            problem = "lacks its morph uniforms";
+        } else {
+            // The samplers never change: the two units after the fixed-function ones.
+            oxGL.UseProgram(program);
+            oxGL.Uniform1i(u.positions, kGLMaxUnits);
+            oxGL.Uniform1i(u.normals, kGLMaxUnits + 1);
+            oxGL.UseProgram(0);
+        }
+    }
     if (!ok) {
         if (program)
             oxGL.DeleteProgram(program);
         p.failed = true;
-        Core::oxReportWarning("oxGLVisualContext: the vertex blending program %s; skinned vertices are blended on "
-                              "the host",
-                              problem.c_str());
+        Core::oxReportWarning("oxGLVisualContext: the vertex %s program %s; %s vertices are blended on the host",
+                              morph ? "morphing" : "blending", problem.c_str(), morph ? "morphed" : "skinned");
         return nullptr;
     }
     p.program = program;
@@ -340,9 +398,11 @@ void oxGLVisualContext::endBlendProgram()
 
 void oxGLVisualContext::deleteBlendProgram()
 {
-    if (_blendProgram && _blendProgram->program)
-        oxGL.DeleteProgram(_blendProgram->program);
-    _blendProgram.reset();
+    for (std::unique_ptr<oxGLBlendProgram>* p : {&_blendProgram, &_morphProgram}) {
+        if (*p && (*p)->program)
+            oxGL.DeleteProgram((*p)->program);
+        p->reset();
+    }
 }
 
 } // namespace Kel::Gfx

@@ -181,7 +181,7 @@ void oxGLDraw::unbindBlendAttributes()
     oxGL.DisableVertexAttribArray(oxGLBlendProgram::kIndexLocation);
 }
 
-void oxGLDraw::draw(oxGLVisualContext& vc, const oxDrawDescription& d)
+void oxGLDraw::draw(oxGLVisualContext& vc, const oxDrawDescription& d, const oxGLMorphDraw* morph)
 {
     int elements = d.countElements();
     GLenum mode = oxGLPrimitive(d.primitiveType);
@@ -198,8 +198,8 @@ void oxGLDraw::draw(oxGLVisualContext& vc, const oxDrawDescription& d)
     oxVertexStream positionStream = v->getStream(OX_GFX_COMPONENT_POSITION);
     oxVertexStream normalStream = mask.hasNormals() ? v->getStream(OX_GFX_COMPONENT_NORMAL) : oxVertexStream();
     GLArray position, normal;
-    bool blended = s.vertexBlend && format.getBlendWeightCount() > 0 && mask.getBlendWeightCount() > 0;
-    oxGLBlendProgram* program = blended ? vc.blendProgramFor(v) : nullptr;
+    bool blended = !morph && s.vertexBlend && format.getBlendWeightCount() > 0 && mask.getBlendWeightCount() > 0;
+    oxGLBlendProgram* program = morph ? morph->program : blended ? vc.blendProgramFor(v) : nullptr;
     if (blended && !program) {
         blend(s, v, first, count, normalStream.isValid());
         position = {3, GL_FLOAT, 0, positions.data()};
@@ -250,7 +250,11 @@ void oxGLDraw::draw(oxGLVisualContext& vc, const oxDrawDescription& d)
         }
     }
 
-    if (program) {
+    if (morph) {
+        // Morphed normals are used as they come, as fixed function would.
+        vc.beginBlendProgram(*program, v, false);
+        vc.beginMorph(*morph);
+    } else if (program) {
         bindBlendAttributes(v, first);
         vc.beginBlendProgram(*program, v, normalStream.isValid());
     }

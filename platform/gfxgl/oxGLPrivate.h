@@ -12,6 +12,7 @@
 #include <functional>
 #include <vector>
 
+#include "platform/gfx/oxVertexArray2.h"
 #include "platform/gfxgl/oxGLVisualContext.h"
 
 namespace Kel::Gfx {
@@ -52,7 +53,14 @@ namespace Kel::Gfx {
     X(PFNGLUNIFORMMATRIX4FVPROC, UniformMatrix4fv)                           \
     X(PFNGLVERTEXATTRIBPOINTERPROC, VertexAttribPointer)                     \
     X(PFNGLENABLEVERTEXATTRIBARRAYPROC, EnableVertexAttribArray)             \
-    X(PFNGLDISABLEVERTEXATTRIBARRAYPROC, DisableVertexAttribArray)
+    X(PFNGLDISABLEVERTEXATTRIBARRAYPROC, DisableVertexAttribArray)          \
+    X(PFNGLUNIFORM1FVPROC, Uniform1fv)                                       \
+    X(PFNGLGENBUFFERSPROC, GenBuffers)                                       \
+    X(PFNGLDELETEBUFFERSPROC, DeleteBuffers)                                 \
+    X(PFNGLBINDBUFFERPROC, BindBuffer)                                       \
+    X(PFNGLBUFFERDATAPROC, BufferData)                                       \
+    X(PFNGLBUFFERSUBDATAPROC, BufferSubData)                                 \
+    X(PFNGLTEXBUFFERPROC, TexBuffer)
 
 // The entry points, one set per process (GL dispatch does not depend on the context).
 struct oxGLFunctions {
@@ -169,6 +177,16 @@ struct oxGLTarget {
     bool depth = false;
 };
 
+// Morph slots the program adds per component (positions, normals); a draw with more active
+// slots is blended on the host.
+inline constexpr int kGLMorphSlots = 64;
+
+// The morph variant of the blending program also reads these: the targets of the positions
+// and of the normals as buffer textures on the two units after the fixed-function ones.
+struct oxGLMorphUniforms {
+    GLint counts = -1, base = -1, strides = -1, weights = -1, targets = -1, positions = -1, normals = -1;
+};
+
 // The vertex program that blends skinned vertices on the GPU and then does what the
 // fixed-function vertex stage does for the device's state; the fragment stage stays fixed
 // function. Made at the first blended draw; `failed` when it did not compile or link, after
@@ -196,6 +214,29 @@ struct oxGLBlendProgram {
     // and takes the caller's for the rest.
     std::bitset<kGLPaletteSize> listChanged;
     bool listCountChanged = false;
+    oxGLMorphUniforms morph;
+};
+
+// A list of morph targets copied to the device, one after another (`stride` elements each,
+// three floats per element), with the targets and versions it was copied from: held, so
+// that a target's address cannot pass for another's while the copy lives.
+struct oxGLMorphTargets {
+    GLuint buffer = 0, texture = 0;
+    int stride = 0;
+    std::vector<Core::oxSmartPointer<oxVertexData>> targets;
+    std::vector<uint32_t> versions;
+    uint64_t lastUse = 0;
+};
+
+// What a morphed draw sets after making the program current: per stream (positions,
+// normals), its slots and the device copy of its targets.
+struct oxGLMorphDraw {
+    oxGLBlendProgram* program = nullptr;
+    int base = 0;
+    std::array<GLint, 2> counts{}, strides{};
+    std::array<GLuint, 2> textures{};
+    std::array<float, 2 * kGLMorphSlots> weights{};
+    std::array<GLint, 2 * kGLMorphSlots> targets{};
 };
 
 // Test hook: when set, the source the blending program is compiled from.
@@ -215,7 +256,8 @@ struct oxGLDraw {
     std::vector<float> convertedPositions, convertedNormals, convertedColors, convertedSecondary;
     std::array<std::vector<float>, kGLMaxUnits> convertedTexCoords;
 
-    void draw(oxGLVisualContext& vc, const oxDrawDescription& d);
+    // With `morph`, its program draws the vertices displaced by its targets.
+    void draw(oxGLVisualContext& vc, const oxDrawDescription& d, const oxGLMorphDraw* morph = nullptr);
 
 private:
     void enable(GLenum array, bool& on, bool want);

@@ -202,6 +202,7 @@ void oxGLVisualContext::close()
         if (_recording >= 0)
             glEndList();
         deleteBlendProgram();
+        deleteMorphTargets();
         for (auto& [handle, list] : _lists)
             glDeleteLists(GLuint(handle), 1);
         for (auto& [id, texture] : _textures)
@@ -228,6 +229,8 @@ void oxGLVisualContext::close()
     _recording = -1;
     _afterList.clear();
     _blendProgram.reset();
+    _morphProgram.reset();
+    _morphTargets.clear();
     _frameBuffer = _colorBuffer = _depthBuffer = 0;
     _display = nullptr;
 }

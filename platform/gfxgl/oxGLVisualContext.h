@@ -17,6 +17,8 @@ struct oxGLTarget;
 struct oxGLList;
 struct oxGLDraw;
 struct oxGLBlendProgram;
+struct oxGLMorphTargets;
+struct oxGLMorphDraw;
 
 // The OpenGL device: an OpenGL 4.5 compatibility-profile context made through EGL, drawing
 // with the fixed-function pipeline into a frame buffer object of its own. It needs no window
@@ -43,6 +45,11 @@ struct oxGLBlendProgram;
 //   link (one warning per device), when a texture unit it draws with generates its
 //   coordinates, when it has more than 4 weights or indices a vertex, and when
 //   setGpuVertexBlending(false) says so. Both give the same pixels within rounding.
+// - Morphed vertices are blended on the GPU by a variant of that program: the targets of
+//   positions and normals (three floats a vertex) are copied to buffers once and again only
+//   when touched, and each draw sends only the active weights (at most 64 a component).
+//   The host blends instead while a list is recorded, for skinned vertices, for other
+//   components, and when the program would not (as above).
 // - A display list records the device's own state changes beside the GL list, and replays
 //   them when called. What the recorded GL calls were chosen by (vertex data, host-blended
 //   vertices, whether the program draws and its switches such as lighting and which lights
@@ -83,6 +90,8 @@ public:
     // Whether the vertex program has been made and linked (false before the first blended
     // draw that asked for it, and after it failed).
     bool hasVertexBlendProgram() const;
+    // Whether the morphing variant has been made and linked.
+    bool hasMorphProgram() const;
 
     int getCapability(int number) const override;
     void setSwitch(OX_GFX_SWITCH state, int unit, bool on) override;
@@ -115,6 +124,7 @@ public:
     void setGeometryMask(uint32_t formatMask) override;
     void setTime(int64_t time) override;
     void drawGeometry(const oxDrawDescription& draw) override;
+    bool drawMorphedGeometry(const oxDrawDescription& draw, const oxMorphStream* streams, int streamCount) override;
     int createDisplayList() override;
     bool beginDisplayList(int handle) override;
     bool endDisplayList() override;
@@ -162,7 +172,12 @@ private:
 
     // The blending program for a draw of `v`, made on first use; null when the draw is to
     // be blended on the host.
-    oxGLBlendProgram* blendProgramFor(const oxVertexArrayBase* v);
+    oxGLBlendProgram* blendProgramFor(const oxVertexArrayBase* v, bool morph = false);
+    // The device copy of `targets` for vertices `stride` apart, made or refreshed as needed;
+    // null when one cannot be made.
+    const oxGLMorphTargets* morphTargetsFor(const oxVertexDataList* targets, int stride);
+    void beginMorph(const oxGLMorphDraw& morph);
+    void deleteMorphTargets();
     // Makes the program current with the palette and switches the draw needs (compiled into
     // the list being recorded, if any), and back to fixed function.
     void beginBlendProgram(oxGLBlendProgram& p, const oxVertexArrayBase* v, bool normals);
@@ -204,6 +219,9 @@ private:
     std::vector<std::function<void()>> _afterList;
     std::unique_ptr<oxGLDraw> _draw;
     std::unique_ptr<oxGLBlendProgram> _blendProgram;
+    std::unique_ptr<oxGLBlendProgram> _morphProgram;
+    std::map<const oxVertexDataList*, std::unique_ptr<oxGLMorphTargets>> _morphTargets;
+    uint64_t _morphUse = 0;
     bool _gpuVertexBlending = true;
 };
 

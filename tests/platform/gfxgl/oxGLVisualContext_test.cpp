@@ -1235,3 +1235,141 @@ TEST_F(oxGLVertexBlendTest, FallsBackToTheHostWhenTheProgramFailsOrCannotDrawIt)
     EXPECT_EQ(differingPixels(read(), host), 0);
     EXPECT_EQ(vc->takeGLError(), 0u);
 }
+
+namespace {
+// A lit sheet of 32 by 32 squares facing the eye, with morph targets: positions pinched
+// towards the middle, the top edge raised and swung right, and normals tilted outwards.
+constexpr int kSheet = 33;
+
+oxVec3f sheetPoint(int i)
+{
+    return {-0.7f + 1.4f * float(i % kSheet) / float(kSheet - 1), -0.7f + 1.4f * float(i / kSheet) / float(kSheet - 1), 0};
+}
+
+void fillTarget(oxVertexData* target, oxVec3f (*displacement)(const oxVec3f&))
+{
+    for (int i = 0; i < target->getCount(); ++i) {
+        const oxVec3f d = displacement(sheetPoint(i));
+        std::memcpy(target->getData() + size_t(i) * 12, &d, sizeof d);
+    }
+}
+
+oxSmartPointer<oxMorphedGeometryAttr> morphedSheet()
+{
+    oxSmartPointer<oxMorphedGeometryAttr> g = make<oxMorphedGeometryAttr>();
+    oxVertexArray2* v = g->configureVertexArray(kSheet * kSheet);
+    oxVertexData* p = v->addVertexData(OX_GFX_COMPONENT_POSITION, 0, OX_GFX_SCALAR_FLOAT, 3);
+    oxVertexData* n = v->addVertexData(OX_GFX_COMPONENT_NORMAL, 0, OX_GFX_SCALAR_FLOAT, 3);
+    fillTarget(p, [](const oxVec3f& q) { return q; });
+    fillTarget(n, [](const oxVec3f&) { return oxVec3f(0, 0, 1); });
+    oxIndexArray* indices = g->configureIndexArray((kSheet - 1) * (kSheet - 1) * 6);
+    int k = 0;
+    for (int y = 0; y + 1 < kSheet; ++y)
+        for (int x = 0; x + 1 < kSheet; ++x) {
+            const uint16_t a = uint16_t(y * kSheet + x), b = uint16_t(a + 1), c = uint16_t(a + kSheet),
+                           d = uint16_t(c + 1);
+            for (uint16_t index : {a, b, c, c, b, d})
+                indices->set(k++, index);
+        }
+    g->configurePrimitive(OX_GFX_DRAW_TRIANGLES, (kSheet - 1) * (kSheet - 1) * 2);
+
+    oxMorphEntry* positions = g->appendMorphEntry(OX_GFX_COMPONENT_POSITION);
+    fillTarget(positions->addTarget(kSheet * kSheet), [](const oxVec3f& q) {
+        return q * (-0.5f * std::exp(-q.lengthSquared() / 0.2f));
+    });
+    fillTarget(positions->addTarget(kSheet * kSheet), [](const oxVec3f& q) {
+        const float top = std::max(q.y, 0.0f);
+        return oxVec3f(0.3f * top * top, 0.4f * top * top, 0);
+    });
+    oxMorphEntry* normals = g->appendMorphEntry(OX_GFX_COMPONENT_NORMAL);
+    fillTarget(normals->addTarget(kSheet * kSheet), [](const oxVec3f& q) { return oxVec3f(q.x, q.y, 0) * 1.2f; });
+    return g;
+}
+
+// Weights of the sheet's slots, positions then normals; a slot naming target 7 names none.
+void weigh(oxMorphedGeometryAttr* g, std::vector<std::pair<float, int>> positions, float normals)
+{
+    oxMorphEntry* p = g->getMorphList()->get(0);
+    p->setActiveCount(int(positions.size()));
+    for (int j = 0; j < int(positions.size()); ++j) {
+        p->setWeight(j, positions[size_t(j)].first);
+        p->setTargetIndex(j, positions[size_t(j)].second);
+    }
+    oxMorphEntry* n = g->getMorphList()->get(1);
+    n->setActiveCount(1);
+    n->setWeight(0, normals);
+}
+} // namespace
+
+TEST_F(oxGLVertexBlendTest, MorphsOnTheGpuAsOnTheHostAndFollowsTouchedTargets)
+{
+    oxSmartPointer<oxMorphedGeometryAttr> sheet = morphedSheet();
+    auto frame = [&](const std::vector<std::pair<float, int>>& positions, float normals) {
+        clear({0.1f, 0.1f, 0.2f, 1});
+        lightUp();
+        oxSmartPointer<oxMaterialAttr> material = make<oxMaterialAttr>();
+        material->setDiffuse({0.9f, 0.7f, 0.4f, 1});
+        material->setSpecular({1, 1, 1, 1});
+        material->setShininess(20);
+        draw(material);
+        weigh(sheet, positions, normals);
+        draw(sheet);
+        lightsOff();
+        EXPECT_EQ(vc->takeGLError(), 0u);
+        return read();
+    };
+    const std::vector<std::pair<float, int>> a = {{0.7f, 0}, {0.0f, 1}, {0.5f, 7}},
+                                             b = {{1.0f, 1}, {-0.4f, 0}};
+
+    vc->setGpuVertexBlending(false);
+    oxSmartPointer<oxImage> hostA = frame(a, 0.9f), hostB = frame(b, 0.0f);
+    EXPECT_FALSE(vc->hasMorphProgram());
+
+    vc->setGpuVertexBlending(true);
+    WarningCatcher warnings;
+    frame(a, 0.9f);
+    oxSmartPointer<oxImage> gpuA = expectGolden("morph_a");
+    frame(b, 0.0f);
+    oxSmartPointer<oxImage> gpuB = expectGolden("morph_b");
+    EXPECT_TRUE(vc->hasMorphProgram());
+    EXPECT_FALSE(vc->hasVertexBlendProgram()) << "the skinning program is another";
+    EXPECT_TRUE(warnings.get().empty());
+    EXPECT_LE(differingPixels(hostA, gpuA), kSize * kSize / 100);
+    EXPECT_LE(differingPixels(hostB, gpuB), kSize * kSize / 100);
+    EXPECT_GT(differingPixels(gpuA, gpuB), kSize * kSize / 10) << "the two weightings look alike";
+    // Raised and swung right, the top edge covers the top right corner.
+    EXPECT_FALSE(near(gpuB, 100, 10, {26, 26, 51, 255}));
+    EXPECT_TRUE(near(gpuA, 100, 10, {26, 26, 51, 255}));
+
+    // Targets moved in place (and touched by transform) are copied again.
+    oxMatrix44f flip;
+    flip.makeRotationZ(float(M_PI));
+    ASSERT_TRUE(sheet->transform(flip));
+    oxSmartPointer<oxImage> gpuFlipped = frame(b, 0.0f);
+    vc->setGpuVertexBlending(false);
+    oxSmartPointer<oxImage> hostFlipped = frame(b, 0.0f);
+    EXPECT_LE(differingPixels(hostFlipped, gpuFlipped), kSize * kSize / 100);
+    EXPECT_GT(differingPixels(gpuFlipped, gpuB), kSize * kSize / 10);
+
+    // More active slots than the program takes, and a list being recorded: the host blends.
+    std::vector<std::pair<float, int>> many(kGLMorphSlots + 1, {1.0f / float(kGLMorphSlots + 1), 1});
+    oxSmartPointer<oxImage> hostMany = frame(many, 0.0f);
+    vc->setGpuVertexBlending(true);
+    EXPECT_EQ(differingPixels(frame(many, 0.0f), hostMany), 0);
+    const int list = vc->createDisplayList();
+    weigh(sheet, b, 0.0f);
+    ASSERT_TRUE(vc->beginDisplayList(list));
+    draw(sheet);
+    ASSERT_TRUE(vc->endDisplayList());
+    clear({0.1f, 0.1f, 0.2f, 1});
+    lightUp();
+    oxSmartPointer<oxMaterialAttr> material = make<oxMaterialAttr>();
+    material->setDiffuse({0.9f, 0.7f, 0.4f, 1});
+    material->setSpecular({1, 1, 1, 1});
+    material->setShininess(20);
+    draw(material);
+    EXPECT_TRUE(vc->callDisplayList(list));
+    lightsOff();
+    EXPECT_EQ(differingPixels(read(), hostFlipped), 0);
+    EXPECT_EQ(vc->takeGLError(), 0u);
+}
