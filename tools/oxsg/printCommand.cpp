@@ -7,6 +7,7 @@
 #include "platform/core/oxCoreLibrary.h"
 #include "sg/OXSg.h"
 #include "tools/oxsg/oxsgCommand.h"
+#include "tools/oxsg/sceneInput.h"
 
 namespace {
 
@@ -33,6 +34,16 @@ int runPrint(int argc, char** argv)
     const char* path = argv[1];
     Kel::libOXCore_arkRegister();
     Kel::Sg::oxArkRegisterForOXBFiles();
+    if (oxsg::isImportable(path)) {
+        std::string error;
+        oxSmartPointer<oxNode> model = oxsg::readScene("print", path, error);
+        if (!model) {
+            std::fprintf(stderr, "oxsg print: %s\n", error.c_str());
+            return 1;
+        }
+        oxSgPrint(model, 0);
+        return 0;
+    }
 
     // The reader reports a refused file once as a warning and keeps the reason; that one
     // line is the error, and what a good file draws comment on follows it as notes.

@@ -4,8 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/gfxgl/oxGLVisualContext.h"
+#ifdef OXSG_HAVE_IMPORT
+#include "import/oxImporter.h"
+#endif
 
 namespace oxsg {
 
@@ -88,9 +92,33 @@ std::string WarningScope::last()
     return messages().empty() ? std::string("no reason given") : messages().back();
 }
 
+bool isImportable(const char* path)
+{
+#ifdef OXSG_HAVE_IMPORT
+    const char* dot = std::strrchr(path, '.');
+    return !(dot && std::strcmp(dot, ".oxb") == 0) && oxImporter::canImport(path);
+#else
+    (void)path;
+    return false;
+#endif
+}
+
 oxSmartPointer<oxNode> readScene(const char* command, const char* path, std::string& error)
 {
     WarningScope warnings;
+#ifdef OXSG_HAVE_IMPORT
+    if (isImportable(path)) {
+        oxImporter importer;
+        oxSmartPointer<oxNode> model = importer.importFile(path);
+        if (!model) {
+            error = importer.getError();
+            return nullptr;
+        }
+        for (const std::string& note : warnings.get())
+            std::fprintf(stderr, "oxsg %s: note: %s\n", command, note.c_str());
+        return model;
+    }
+#endif
     oxOXBReader reader;
     if (reader.readFile(path) != kSuccess) {
         error = reader.getError();

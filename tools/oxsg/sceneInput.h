@@ -32,7 +32,11 @@ private:
     Kel::Core::oxWarningHandler _previous;
 };
 
-// The graphs of a scene file under one group; null with `error` set when it holds none.
+// Whether `path` names a model the importer reads rather than a scene file (false when
+// the importer is not built).
+bool isImportable(const char* path);
+
+// The graphs of a scene file under one group, or an imported model; null with `error` set when it holds none.
 // Warnings of the read are notes on standard error, under the command's name.
 Kel::Core::oxSmartPointer<Kel::Sg::oxNode> readScene(const char* command, const char* path, std::string& error);
 

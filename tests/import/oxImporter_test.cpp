@@ -1,0 +1,238 @@
+// The importer on the models of Debian's assimp-testmodels (skipped where the package is
+// missing) and on files broken here.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "import/oxImporter.h"
+#include "platform/attrs/OXAttrs.h"
+#include "platform/gfxgl/OXGfxGL.h"
+#include "tests/platform/gfx/oxGfxTestUtil.h"
+
+using namespace Kel::Sg;
+using namespace Kel::Gfx;
+using Kel::Attrs::oxGeometryAttr;
+using Kel::Attrs::oxTextureBindAttr;
+using Kel::Attrs::oxTextureStateAttr;
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kModels = OXSG_ASSIMP_MODELS;
+
+class oxImporterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!fs::is_directory(kModels / "glTF2"))
+            GTEST_SKIP() << "no test models at " << kModels << " (Debian package assimp-testmodels)";
+    }
+};
+
+// Every node of a graph, depth first, each once.
+template <class F>
+void visit(oxNode* node, F&& f)
+{
+    f(node);
+    if (oxGroup* group = oxGroup::dynamicCast(node))
+        for (int i = 0; i < group->getChildCount(); ++i)
+            visit(group->getChild(i), f);
+}
+
+template <class T>
+std::vector<T*> all(oxNode* root)
+{
+    std::vector<T*> found;
+    visit(root, [&](oxNode* n) {
+        if (T* t = T::dynamicCast(n))
+            if (std::find(found.begin(), found.end(), t) == found.end())
+                found.push_back(t);
+    });
+    return found;
+}
+
+// The attribute of that class on a geometry node or on the attribute set above it.
+template <class T>
+T* attrOf(oxNode* node)
+{
+    if (oxGeometry* g = oxGeometry::dynamicCast(node))
+        for (int i = 0; i < g->getAttrCount(); ++i)
+            if (T* a = T::dynamicCast(g->getAttr(i)))
+                return a;
+    oxAttrSet* set = node->getParentCount() ? oxAttrSet::dynamicCast(node->getParent(0)) : nullptr;
+    for (int i = 0; set && i < set->getAttrCount(); ++i)
+        if (T* a = T::dynamicCast(set->getAttr(i)))
+            return a;
+    return nullptr;
+}
+
+oxSmartPointer<oxImage> draw(oxNode* root, int64_t time, oxGLVisualContext* vc)
+{
+    oxSmartPointer<oxCommonTraversal> traversal = oxCommonTraversal::_instantiateRef();
+    traversal->setVisualContext(vc);
+    oxMatrix44f view;
+    view.lookAt(oxVec3f(1.6f, 1.4f, 2.2f), oxVec3f(0, 0, 0), oxVec3f(0, 1, 0));
+    traversal->setViewMatrix(view);
+    traversal->setPerspective(-1, 45, 1, 0.1f, 20);
+    vc->setMatrix(OX_GFX_MATRIX_PROJECTION, 0, traversal->getProjectionMatrix());
+    traversal->setUserTimeState(true);
+    traversal->setTimeAsLong(time);
+    traversal->reset();
+    traversal->apply(root);
+    oxClearValues clear;
+    clear.color = oxVec4f(0.5f, 0.6f, 0.75f, 1);
+    vc->clear(OX_GFX_CLEAR_COLOR | OX_GFX_CLEAR_DEPTH, clear);
+    traversal->getOutput()->apply(vc);
+    oxSmartPointer<oxImage> image = oxImage::_instantiateRef();
+    EXPECT_TRUE(vc->readPixels(0, 0, vc->getWidth(), vc->getHeight(), image));
+    EXPECT_EQ(vc->takeGLError(), 0u);
+    return image;
+}
+
+} // namespace
+
+// The package's three encodings of the box; the first's sampler mirrors and clamps.
+TEST_F(oxImporterTest, TheTexturedBoxComesInFromItsThreeEncodingsAndDrawsItsReferenceImage)
+{
+    oxSmartPointer<oxGLVisualContext> vc = oxGLVisualContext::create(160, 160);
+    std::vector<oxSmartPointer<oxImage>> pictures;
+    const std::pair<const char*, OX_GFX_WRAP> files[] = {
+        {"BoxTextured-glTF/BoxTextured.gltf", OX_GFX_WRAP_MIRRORED_REPEAT},
+        {"BoxTextured-glTF-Binary/BoxTextured.glb", OX_GFX_WRAP_REPEAT},
+        {"BoxTextured-glTF-Embedded/BoxTextured.gltf", OX_GFX_WRAP_REPEAT}};
+    for (const auto& [file, wrapS] : files) {
+        SCOPED_TRACE(file);
+        oxImporter importer;
+        oxSmartPointer<oxNode> box = importer.importFile((kModels / "glTF2" / file).c_str());
+        ASSERT_TRUE(box) << importer.getError();
+        EXPECT_EQ(importer.getMeshCount(), 1);
+        EXPECT_EQ(importer.getTextureCount(), 1);
+        const std::vector<oxGeometry*> shapes = all<oxGeometry>(box);
+        ASSERT_EQ(shapes.size(), 1u);
+        oxGeometryAttr* g = attrOf<oxGeometryAttr>(shapes[0]);
+        ASSERT_TRUE(g);
+        EXPECT_EQ(g->getVertexArray()->getVertexCount(), 24);
+        EXPECT_EQ(g->getPrimitiveCount(), 12);
+        EXPECT_TRUE(g->getVertexArray()->getFormat().hasNormals());
+        EXPECT_EQ(g->getVertexArray()->getFormat().getTexCoordSetCount(), 1);
+        ASSERT_TRUE(attrOf<oxTextureStateAttr>(shapes[0]));
+        EXPECT_TRUE(attrOf<oxTextureStateAttr>(shapes[0])->getEnabled());
+        oxTextureBindAttr* bind = attrOf<oxTextureBindAttr>(shapes[0]);
+        ASSERT_TRUE(bind && bind->getTexture());
+        EXPECT_EQ(bind->getTexture()->getImage(0)->getWidth(), 211);
+        EXPECT_EQ(bind->getTexture()->getWrapS(), wrapS);
+        EXPECT_TRUE(shapes[0]->getBound()) << "bounds are made";
+        if (vc)
+            pictures.push_back(draw(box, 0, vc));
+    }
+    if (!vc)
+        GTEST_SKIP() << "no OpenGL device";
+    bool updated = false;
+    EXPECT_TRUE(TestUtil::matchesGolden(pictures[0], std::string(OXSG_TEST_DATA_DIR) + "/import/box-textured.png",
+                                        &updated));
+    if (updated)
+        GTEST_SKIP() << "wrote the box's reference image";
+}
+
+TEST_F(oxImporterTest, BrokenFilesAndMissingTexturesAreToldNotFatal)
+{
+    const fs::path dir = fs::temp_directory_path() / "oximporter-test";
+    fs::create_directories(dir);
+    std::ofstream(dir / "nonsense.gltf") << "{ \"asset\": { \"version\": \"2.0\" }, \"meshes\": [ { \"primitives\": [";
+    const std::vector<fs::path> broken = {
+        dir / "nonsense.gltf", dir / "absent.glb", kModels / "glTF2/MissingBin/BoxTextured.gltf"};
+    for (const fs::path& path : broken) {
+        if (!fs::exists(path) && path.filename() != "absent.glb")
+            continue;
+        SCOPED_TRACE(path.string());
+        oxImporter importer;
+        EXPECT_FALSE(importer.importFile(path.c_str()));
+        EXPECT_EQ(importer.getError().rfind(path.string() + ": ", 0), 0u) << importer.getError();
+        EXPECT_EQ(importer.getError().find('\n'), std::string::npos) << "one line";
+    }
+
+    // The box beside its buffer but without its picture: a warning, and untextured.
+    fs::copy_file(kModels / "glTF2/BoxTextured-glTF/BoxTextured.gltf", dir / "BoxTextured.gltf",
+                  fs::copy_options::overwrite_existing);
+    fs::copy_file(kModels / "glTF2/BoxTextured-glTF/BoxTextured0.bin", dir / "BoxTextured0.bin",
+                  fs::copy_options::overwrite_existing);
+    TestUtil::WarningCatcher warnings;
+    oxImporter importer;
+    oxSmartPointer<oxNode> box = importer.importFile((dir / "BoxTextured.gltf").c_str());
+    ASSERT_TRUE(box) << importer.getError();
+    EXPECT_TRUE(warnings.contains("CesiumLogoFlat.png\" cannot be read; drawn untextured"));
+    const std::vector<oxGeometry*> shapes = all<oxGeometry>(box);
+    ASSERT_EQ(shapes.size(), 1u);
+    EXPECT_FALSE(attrOf<oxTextureStateAttr>(shapes[0])->getEnabled());
+    EXPECT_FALSE(attrOf<oxTextureBindAttr>(shapes[0]));
+    fs::remove_all(dir);
+}
+
+TEST_F(oxImporterTest, TheEngineKeepsItsHierarchyAndCameraAndMotionCaptureMoves)
+{
+    oxImporter importer;
+    oxSmartPointer<oxNode> engine =
+        importer.importFile((kModels / "glTF2/2CylinderEngine-glTF-Binary/2CylinderEngine.glb").c_str());
+    ASSERT_TRUE(engine) << importer.getError();
+    EXPECT_GT(importer.getMeshCount(), 20);
+    EXPECT_EQ(all<oxCamera>(engine).size(), 1u);
+    EXPECT_GT(all<oxTransform>(engine).size(), 50u);
+    // Shared meshes stay shared: a geometry under several transforms.
+    int shared = 0;
+    for (oxAttrSet* s : all<oxAttrSet>(engine))
+        shared += s->getParentCount() > 1;
+    EXPECT_GT(shared, 0);
+
+    // A motion-capture clip keys every joint's transform.
+    oxSmartPointer<oxNode> walk = importer.importFile((kModels / "BVH/01_01.bvh").c_str());
+    ASSERT_TRUE(walk) << importer.getError();
+    EXPECT_EQ(importer.getSequenceCount(), 31);
+    int keyed = 0, moved = 0;
+    for (oxTransform* t : all<oxTransform>(walk))
+        if (oxTransformSource* source = t->getTransformSource()) {
+            ++keyed;
+            oxMatrix44f a, b;
+            source->getMatrix(a, 0);
+            source->getMatrix(b, 500000000);
+            moved += !(a == b);
+        }
+    EXPECT_EQ(keyed, 31);
+    EXPECT_GT(moved, 20);
+}
+
+// Every model of the package in a format Assimp reads loads or is refused with a message.
+TEST_F(oxImporterTest, EverySampleFileLoadsOrIsRefusedWithAMessage)
+{
+    int loaded = 0, refused = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(kModels)) {
+        // Assimp spends over a minute refusing OutOfMemory.off.
+        if (!e.is_regular_file() || e.file_size() > (1u << 20) || e.path().filename() == "OutOfMemory.off" ||
+            !oxImporter::canImport(e.path().c_str()))
+            continue;
+        SCOPED_TRACE(e.path().string());
+        TestUtil::WarningCatcher quiet;
+        oxImporter importer;
+        oxSmartPointer<oxNode> model = importer.importFile(e.path().c_str());
+        if (model) {
+            ++loaded;
+            // What came in draws: every index within its vertices.
+            for (oxGeometry* g : all<oxGeometry>(model)) {
+                if (oxGeometryAttr* a = attrOf<oxGeometryAttr>(g)) {
+                    EXPECT_GE(a->countElements(), 0) << g->getName().c_str();
+                }
+            }
+        } else {
+            ++refused;
+            EXPECT_FALSE(importer.getError().empty());
+        }
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%d loaded, %d refused in %.1f s\n", loaded, refused, seconds);
+    EXPECT_GT(loaded, 250);
+    EXPECT_GT(refused, 0);
+}
