@@ -66,6 +66,7 @@ public:
     {
         for (unsigned m = 0; m < _scene->mNumMaterials; ++m)
             _surfaces.push_back(surface(_scene->mMaterials[m]));
+        findSkeleton();
         for (unsigned m = 0; m < _scene->mNumMeshes; ++m)
             _geometry.push_back(geometry(_scene->mMeshes[m]));
         oxSmartPointer<oxGroup> root = oxGroup::_instantiateRef();
@@ -84,6 +85,12 @@ public:
             on->appendLightStateAttr(state);
         }
         on->appendChild(node(_scene->mRootNode));
+        if (_skeleton) {
+            // The actor stands where the skeleton's root hangs: bone 0 is that frame.
+            const aiNode* parent = _skeletonRoot->mParent;
+            auto at = parent ? _transforms.find(parent->mName.C_Str()) : _transforms.end();
+            (at != _transforms.end() ? static_cast<oxGroup*>(at->second.get()) : on.get())->appendChild(actor());
+        }
         lit->appendChild(on);
         root->appendChild(lit);
         if (_scene->mNumAnimations)
@@ -97,6 +104,7 @@ public:
     int meshes() const { return int(_geometry.size()); }
     int textures() const { return int(_images.size()); }
     int sequences() const { return _sequences; }
+    bool skinned() const { return _skeleton != nullptr; }
 
 private:
     oxSmartPointer<oxTextureAttr> texture(const aiString& where, const aiTextureMapMode* modes)
@@ -243,9 +251,14 @@ private:
             format = format | oxVertexFormat::kColors;
         if (sets)
             format = format | oxVertexFormat::texCoords(sets);
+        const bool skin = isSkinned(mesh);
+        if (skin)
+            format = format | oxVertexFormat::blendWeights(kWeights) | oxVertexFormat::blendIndices(kWeights);
         oxSmartPointer<oxGeometryAttr> g = oxGeometryAttr::_instantiateRef();
         const int n = int(mesh->mNumVertices);
         g->configureVertexArray(format, n);
+        if (skin)
+            weigh(mesh, g->getVertexArray());
         for (int i = 0; i < n; ++i) {
             const aiVector3D& p = mesh->mVertices[i];
             g->setPosition(i, oxVec3f(p.x, p.y, p.z));
@@ -341,7 +354,7 @@ private:
         t->setMatrix(&m);
         _transforms[n->mName.C_Str()] = t;
         for (unsigned i = 0; i < n->mNumMeshes; ++i)
-            if (n->mMeshes[i] < _geometry.size())
+            if (n->mMeshes[i] < _geometry.size() && !isSkinned(_scene->mMeshes[n->mMeshes[i]]))
                 t->appendChild(_geometry[n->mMeshes[i]]);
         for (unsigned i = 0; i < _scene->mNumCameras; ++i)
             if (_scene->mCameras[i]->mName == n->mName)
@@ -376,44 +389,232 @@ private:
         return place;
     }
 
-    // Each channel's keys, sampled at the union of its position, rotation and scale times.
+    // A channel's keys, sampled at the union of its position, rotation and scale times;
+    // null when it has none.
+    static oxSmartPointer<oxTransformSequence1_5> motionOf(const aiNodeAnim* channel, double perSecond,
+                                                           int64_t duration)
+    {
+        std::set<double> times;
+        for (unsigned k = 0; k < channel->mNumPositionKeys; ++k)
+            times.insert(channel->mPositionKeys[k].mTime);
+        for (unsigned k = 0; k < channel->mNumRotationKeys; ++k)
+            times.insert(channel->mRotationKeys[k].mTime);
+        for (unsigned k = 0; k < channel->mNumScalingKeys; ++k)
+            times.insert(channel->mScalingKeys[k].mTime);
+        if (times.empty())
+            return nullptr;
+        oxSmartPointer<oxTransformSequence1_5> motion = oxTransformSequence1_5::_instantiateRef();
+        motion->setComponentChannels(TRANSLATION | QUATERNION_ROTATION | SCALE);
+        motion->setKeyFrameCount(int(times.size()));
+        int i = 0;
+        for (double time : times) {
+            aiMatrix4x4 m(sample(channel->mScalingKeys, channel->mNumScalingKeys, time, aiVector3D(1, 1, 1)),
+                          sample(channel->mRotationKeys, channel->mNumRotationKeys, time),
+                          sample(channel->mPositionKeys, channel->mNumPositionKeys, time, aiVector3D()));
+            const oxMatrix44f pose = toMatrix(m);
+            motion->setTimeAsLong(i, int64_t(time / perSecond * 1e9));
+            motion->setMatrix(i, &pose);
+            ++i;
+        }
+        motion->validateKeyframes();
+        motion->setDuration(std::max<int64_t>(duration, 1));
+        motion->setPlayMode(REPEAT);
+        return motion;
+    }
+
+    // A pose held for ever: what a bone the animation leaves alone keeps.
+    static oxSmartPointer<oxTransformSequence1_5> rest(const aiMatrix4x4& local)
+    {
+        oxSmartPointer<oxTransformSequence1_5> motion = oxTransformSequence1_5::_instantiateRef();
+        motion->setComponentChannels(TRANSLATION | QUATERNION_ROTATION | SCALE);
+        motion->setKeyFrameCount(1);
+        const oxMatrix44f pose = toMatrix(local);
+        motion->setTimeAsLong(0, 0);
+        motion->setMatrix(0, &pose);
+        motion->validateKeyframes();
+        motion->setDuration(1);
+        motion->setPlayMode(CLAMP);
+        return motion;
+    }
+
+    static double ticksPerSecond(const aiAnimation* a) { return a->mTicksPerSecond > 0 ? a->mTicksPerSecond : 25.0; }
+
     void animate(const aiAnimation* a)
     {
-        const double perSecond = a->mTicksPerSecond > 0 ? a->mTicksPerSecond : 25.0;
-        const int64_t duration = int64_t(a->mDuration / perSecond * 1e9);
+        const int64_t duration = int64_t(a->mDuration / ticksPerSecond(a) * 1e9);
         for (unsigned c = 0; c < a->mNumChannels; ++c) {
             const aiNodeAnim* channel = a->mChannels[c];
             auto found = _transforms.find(channel->mNodeName.C_Str());
             if (found == _transforms.end())
                 continue;
-            std::set<double> times;
-            for (unsigned k = 0; k < channel->mNumPositionKeys; ++k)
-                times.insert(channel->mPositionKeys[k].mTime);
-            for (unsigned k = 0; k < channel->mNumRotationKeys; ++k)
-                times.insert(channel->mRotationKeys[k].mTime);
-            for (unsigned k = 0; k < channel->mNumScalingKeys; ++k)
-                times.insert(channel->mScalingKeys[k].mTime);
-            if (times.empty())
-                continue;
-            oxSmartPointer<oxTransformSequence1_5> motion = oxTransformSequence1_5::_instantiateRef();
-            motion->setComponentChannels(TRANSLATION | QUATERNION_ROTATION | SCALE);
-            motion->setKeyFrameCount(int(times.size()));
-            int i = 0;
-            for (double time : times) {
-                aiMatrix4x4 m(sample(channel->mScalingKeys, channel->mNumScalingKeys, time, aiVector3D(1, 1, 1)),
-                              sample(channel->mRotationKeys, channel->mNumRotationKeys, time),
-                              sample(channel->mPositionKeys, channel->mNumPositionKeys, time, aiVector3D()));
-                const oxMatrix44f pose = toMatrix(m);
-                motion->setTimeAsLong(i, int64_t(time / perSecond * 1e9));
-                motion->setMatrix(i, &pose);
-                ++i;
+            if (oxSmartPointer<oxTransformSequence1_5> motion = motionOf(channel, ticksPerSecond(a), duration)) {
+                found->second->setTransformSource(motion);
+                ++_sequences;
             }
-            motion->validateKeyframes();
-            motion->setDuration(std::max<int64_t>(duration, 1));
-            motion->setPlayMode(REPEAT);
-            found->second->setTransformSource(motion);
-            ++_sequences;
         }
+    }
+
+    // Skins. One skeleton takes every bone the meshes name, rooted at their lowest common
+    // ancestor; its bone 0 stands for that ancestor's parent, where the actor is placed.
+    // The joints are the bones the meshes name, their blend slots in bone order.
+    bool isSkinned(const aiMesh* mesh) const { return _skeleton && mesh->HasBones(); }
+
+    static std::vector<const aiNode*> pathOf(const aiNode* n)
+    {
+        std::vector<const aiNode*> path;
+        for (; n; n = n->mParent)
+            path.push_back(n);
+        std::reverse(path.begin(), path.end());
+        return path;
+    }
+
+    void findSkeleton()
+    {
+        std::map<std::string, aiMatrix4x4> unbind;
+        std::vector<const aiNode*> named;
+        for (unsigned m = 0; m < _scene->mNumMeshes; ++m)
+            for (unsigned b = 0; b < _scene->mMeshes[m]->mNumBones; ++b) {
+                const aiBone* bone = _scene->mMeshes[m]->mBones[b];
+                const aiNode* n = _scene->mRootNode->FindNode(bone->mName);
+                if (!n) {
+                    Core::oxReportWarning("%s: bone \"%s\" is no node of the file", _file.c_str(), bone->mName.C_Str());
+                    continue;
+                }
+                if (unbind.emplace(bone->mName.C_Str(), bone->mOffsetMatrix).second)
+                    named.push_back(n);
+            }
+        if (named.empty())
+            return;
+        std::vector<const aiNode*> common = pathOf(named[0]);
+        for (const aiNode* n : named) {
+            const std::vector<const aiNode*> path = pathOf(n);
+            size_t k = 0;
+            while (k < common.size() && k < path.size() && common[k] == path[k])
+                ++k;
+            common.resize(k);
+        }
+        _skeletonRoot = common.back();
+        std::set<const aiNode*> needed;
+        for (const aiNode* n : named)
+            for (const aiNode* up = n; up && up != _skeletonRoot; up = up->mParent)
+                needed.insert(up);
+        needed.insert(_skeletonRoot);
+
+        _skeleton = oxSkeleton::_instantiateRef();
+        _skeleton->setName((std::string(_skeletonRoot->mName.C_Str()) + " skeleton").c_str());
+        _skeleton->insertBone("origin", -1, oxVec3f());
+        _boneNodes.push_back(nullptr);
+        addBone(_skeletonRoot, 0, needed);
+        int joints = 0;
+        for (const aiNode* n : _boneNodes)
+            joints += n && unbind.count(n->mName.C_Str());
+        _skeleton->allocateInverseJointArray(joints);
+        int joint = 0;
+        for (int b = 1; b < int(_boneNodes.size()); ++b) {
+            auto found = unbind.find(_boneNodes[size_t(b)]->mName.C_Str());
+            if (found == unbind.end() || _jointSlots.count(found->first))
+                continue;
+            _skeleton->getBoneInfo(b)->setBmIdx(joint);
+            _skeleton->setInverseJointMatrix(joint, toMatrix(found->second));
+            _jointSlots[found->first] = joint++;
+        }
+    }
+
+    void addBone(const aiNode* n, int parent, const std::set<const aiNode*>& needed)
+    {
+        aiVector3D scale, position;
+        aiQuaternion rotation;
+        n->mTransformation.Decompose(scale, rotation, position);
+        const int bone = _skeleton->insertBone(n->mName.C_Str(), parent, oxVec3f(position.x, position.y, position.z));
+        if (bone < 0)
+            return;
+        _boneNodes.push_back(n);
+        for (unsigned i = 0; i < n->mNumChildren; ++i)
+            if (needed.count(n->mChildren[i]))
+                addBone(n->mChildren[i], bone, needed);
+    }
+
+    // Up to kWeights heaviest joints a vertex (the importer limits them), by blend slot.
+    void weigh(const aiMesh* mesh, oxVertexArray* v)
+    {
+        std::vector<int> used(mesh->mNumVertices, 0);
+        for (unsigned b = 0; b < mesh->mNumBones; ++b) {
+            const aiBone* bone = mesh->mBones[b];
+            auto slot = _jointSlots.find(bone->mName.C_Str());
+            if (slot == _jointSlots.end())
+                continue;
+            for (unsigned w = 0; w < bone->mNumWeights; ++w) {
+                const aiVertexWeight& weight = bone->mWeights[w];
+                if (weight.mVertexId >= mesh->mNumVertices || used[weight.mVertexId] == kWeights)
+                    continue;
+                const int k = used[weight.mVertexId]++;
+                v->setBlendWeight(int(weight.mVertexId), k, weight.mWeight);
+                v->setBlendIndex(int(weight.mVertexId), k, slot->second);
+            }
+        }
+    }
+
+    // The actor: the skeleton, every animation as tracks by bone name (a bone an animation
+    // leaves alone holds its rest pose), the skinned meshes as its skin, the first
+    // animation playing.
+    oxSmartPointer<oxNode> actor()
+    {
+        oxSmartPointer<oxAnimationDatabase> database = oxAnimationDatabase::_instantiateRef();
+        database->setName(_file.c_str());
+        database->getSkeletonList()->append(_skeleton);
+        std::vector<oxSmartPointer<oxAnimation>> clips;
+        for (unsigned a = 0; a < std::max(_scene->mNumAnimations, 1u); ++a) {
+            const aiAnimation* source = a < _scene->mNumAnimations ? _scene->mAnimations[a] : nullptr;
+            oxSmartPointer<oxAnimation> clip = oxAnimation::_instantiateRef();
+            const int64_t duration =
+                source ? std::max<int64_t>(int64_t(source->mDuration / ticksPerSecond(source) * 1e9), 1) : 1;
+            clip->setName(source && source->mName.length ? source->mName.C_Str() : source ? "animation" : "rest");
+            clip->setDuration(duration);
+            for (int b = 1; b < int(_boneNodes.size()); ++b) {
+                const aiNode* n = _boneNodes[size_t(b)];
+                oxSmartPointer<oxTransformSequence1_5> motion;
+                for (unsigned c = 0; source && !motion && c < source->mNumChannels; ++c)
+                    if (source->mChannels[c]->mNodeName == n->mName)
+                        motion = motionOf(source->mChannels[c], ticksPerSecond(source), duration);
+                if (!motion)
+                    motion = rest(n->mTransformation);
+                oxSmartPointer<oxAnimationTrack> track = oxAnimationTrack::_instantiateRef();
+                track->setName(n->mName.C_Str());
+                track->setSource(motion);
+                clip->addTrack(track, true);
+            }
+            database->getAnimationList()->append(clip);
+            clips.push_back(clip);
+        }
+
+        oxSmartPointer<oxBlendMatrixSelect> select = oxBlendMatrixSelect::_instantiateRef();
+        select->setName("joints");
+        select->setBlendMatrixIndexCount(_skeleton->getJointCount());
+        for (int j = 0; j < _skeleton->getJointCount(); ++j)
+            select->setBlendMatrixIndex(j, j);
+        oxSmartPointer<oxVertexBlendStateAttr> blending = oxVertexBlendStateAttr::_instantiateRef();
+        blending->setEnabled(true);
+        select->appendAttr(blending);
+        for (unsigned m = 0; m < _scene->mNumMeshes; ++m)
+            if (isSkinned(_scene->mMeshes[m]))
+                select->appendChild(_geometry[m]);
+        oxSmartPointer<oxSkin> skin = oxSkin::_instantiateRef();
+        skin->setName("skin");
+        skin->setSkinnedGraph(select);
+        database->getSkinList()->append(skin);
+        oxSmartPointer<oxAppearance> look = oxAppearance::_instantiateRef();
+        look->setName("look");
+        look->setSkin(skin);
+        database->getAppearanceList()->append(look);
+
+        oxSmartPointer<oxActor> actor = oxActor::_instantiateRef();
+        actor->setName(_skeleton->getName().c_str());
+        actor->configure(_skeleton->getName().c_str(), database);
+        actor->setAppearanceByName("look");
+        actor->getCombiner()->add(clips[0], oxAnimationState::kOverride, oxAnimationState::kNone,
+                                  oxAnimationState::kPlaying, 0);
+        _actor = actor;
+        return actor;
     }
 
     static aiVector3D sample(const aiVectorKey* keys, unsigned count, double time, aiVector3D rest)
@@ -453,6 +654,12 @@ private:
     std::vector<oxSmartPointer<oxLightAttr>> _lights;
     int _sequences = 0;
     bool _gltf = false;
+    static constexpr int kWeights = 4;
+    oxSmartPointer<oxSkeleton> _skeleton;
+    const aiNode* _skeletonRoot = nullptr;
+    std::vector<const aiNode*> _boneNodes;
+    std::map<std::string, int> _jointSlots;
+    oxSmartPointer<oxActor> _actor;
 };
 
 } // namespace

@@ -70,12 +70,13 @@ T* attrOf(oxNode* node)
     return nullptr;
 }
 
-oxSmartPointer<oxImage> draw(oxNode* root, int64_t time, oxGLVisualContext* vc)
+oxSmartPointer<oxImage> draw(oxNode* root, int64_t time, oxGLVisualContext* vc,
+                             const oxVec3f& eye = oxVec3f(1.6f, 1.4f, 2.2f), const oxVec3f& centre = oxVec3f())
 {
     oxSmartPointer<oxCommonTraversal> traversal = oxCommonTraversal::_instantiateRef();
     traversal->setVisualContext(vc);
     oxMatrix44f view;
-    view.lookAt(oxVec3f(1.6f, 1.4f, 2.2f), oxVec3f(0, 0, 0), oxVec3f(0, 1, 0));
+    view.lookAt(eye, centre, oxVec3f(0, 1, 0));
     traversal->setViewMatrix(view);
     traversal->setPerspective(-1, 45, 1, 0.1f, 20);
     vc->setMatrix(OX_GFX_MATRIX_PROJECTION, 0, traversal->getProjectionMatrix());
@@ -202,6 +203,49 @@ TEST_F(oxImporterTest, TheEngineKeepsItsHierarchyAndCameraAndMotionCaptureMoves)
         }
     EXPECT_EQ(keyed, 31);
     EXPECT_GT(moved, 20);
+}
+
+// The glTF skin sample: two joints bending a strip, drawn at rest and bent, the same on the
+// GPU and the host.
+TEST_F(oxImporterTest, ASkinBecomesAnActorThatBendsWithItsAnimation)
+{
+    oxImporter importer;
+    oxSmartPointer<oxNode> model = importer.importFile((kModels / "glTF2/simple_skin/simple_skin.gltf").c_str());
+    ASSERT_TRUE(model) << importer.getError();
+    const std::vector<oxActor*> actors = all<oxActor>(model);
+    ASSERT_EQ(actors.size(), 1u);
+    oxSkeleton* skeleton = actors[0]->getSkeleton();
+    ASSERT_TRUE(skeleton);
+    EXPECT_EQ(skeleton->getBoneCount(), 3) << "the origin and the two joints";
+    EXPECT_EQ(skeleton->getJointCount(), 2);
+    EXPECT_EQ(skeleton->findBoneIndex("nodes[2]"), 2);
+    EXPECT_EQ(skeleton->getParent(2), 1);
+    oxNode* skin = actors[0]->getAppearance()->getSkin()->getSkinnedGraph();
+    ASSERT_EQ(all<oxGeometry>(skin).size(), 1u);
+    EXPECT_EQ(attrOf<oxGeometryAttr>(all<oxGeometry>(skin)[0])->getVertexArray()->getFormat().getBlendWeightCount(), 4);
+
+    oxSmartPointer<oxGLVisualContext> vc = oxGLVisualContext::create(120, 120);
+    if (!vc)
+        GTEST_SKIP() << "no OpenGL device";
+    bool updated = false;
+    std::vector<oxSmartPointer<oxImage>> frames;
+    for (int64_t t : {int64_t(0), int64_t(1000000000)}) {
+        SCOPED_TRACE(t);
+        vc->setGpuVertexBlending(false);
+        oxSmartPointer<oxImage> host = draw(model, t, vc, oxVec3f(0.3f, 1, 5), oxVec3f(0.3f, 1, 0));
+        vc->setGpuVertexBlending(true);
+        oxSmartPointer<oxImage> gpu = draw(model, t, vc, oxVec3f(0.3f, 1, 5), oxVec3f(0.3f, 1, 0));
+        EXPECT_TRUE(TestUtil::matchesGolden(host, std::string(OXSG_TEST_DATA_DIR) + "/import/simple-skin-" +
+                                                      std::to_string(t / 1000000000) + ".png",
+                                            &updated));
+        EXPECT_TRUE(TestUtil::matchesGolden(gpu, std::string(OXSG_TEST_DATA_DIR) + "/import/simple-skin-" +
+                                                     std::to_string(t / 1000000000) + ".png",
+                                           &updated));
+        frames.push_back(gpu);
+    }
+    EXPECT_NE(frames[0]->getColor(50, 35), frames[1]->getColor(50, 35)) << "bent, the strip's top has moved";
+    if (updated)
+        GTEST_SKIP() << "wrote the skin's reference images";
 }
 
 // Every model of the package in a format Assimp reads loads or is refused with a message.

@@ -14,7 +14,8 @@ const oxVec4f kSky(0.52f, 0.64f, 0.78f, 1);
 namespace {
 
 // The box around every geometry below `node`, placed by the transforms on the way. Every
-// child of a selecting group counts, so that the view holds whatever a frame selects.
+// child of a selecting group counts, so that the view holds whatever a frame selects; an
+// actor counts its skin as bound.
 void extendSceneBox(oxNode* node, const oxMatrix44f& placement, oxBox3f& box, int depth = 0)
 {
     if (depth > 256)
@@ -33,6 +34,10 @@ void extendSceneBox(oxNode* node, const oxMatrix44f& placement, oxBox3f& box, in
                                                       corner & 2 ? local.max.y : local.min.y,
                                                       corner & 4 ? local.max.z : local.min.z)));
         }
+    if (auto* actor = oxActor::dynamicCast(node))
+        if (oxAppearance* look = actor->getAppearance())
+            if (oxSkin* skin = look->getSkin(); skin && skin->getSkinnedGraph())
+                extendSceneBox(skin->getSkinnedGraph(), m, box, depth + 1);
     if (auto* group = oxGroup::dynamicCast(node))
         for (int i = 0; i < group->getChildCount(); ++i)
             extendSceneBox(group->getChild(i), m, box, depth + 1);
