@@ -1,0 +1,319 @@
+#include "sg/deform/oxMorphInstance.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace Kel::Sg {
+
+using Attrs::oxGeometryAttr;
+using Gfx::oxVertexStream;
+
+namespace {
+
+// Vertex v's new value is the already blended one when an earlier target of this blend
+// wrote it (its dirty bit), the base's otherwise, plus w × the displacement. The choice is a
+// select, not a branch: which vertices earlier targets shared follows no pattern the
+// processor could predict. Returns the indices that name no vertex.
+int blendTarget(uint8_t* out, const uint8_t* base, size_t stride, uint32_t* dirty, uint32_t vertexCount,
+                const int32_t* index, int count, const oxVec3f* displacement, float w)
+{
+    int bad = 0;
+    for (int k = 0; k < count; ++k) {
+        const uint32_t v = uint32_t(index[k]);
+        if (v >= vertexCount) {
+            ++bad;
+            continue;
+        }
+        uint32_t& word = dirty[v >> 5];
+        const uint32_t bit = 1u << (v & 31);
+        uint8_t* to = out + size_t(v) * stride;
+        const uint8_t* from = (word & bit) ? to : base + size_t(v) * stride;
+        float p[3];
+        std::memcpy(p, from, sizeof p);
+        p[0] += w * displacement[k].x;
+        p[1] += w * displacement[k].y;
+        p[2] += w * displacement[k].z;
+        std::memcpy(to, p, sizeof p);
+        word |= bit;
+    }
+    return bad;
+}
+
+// A target whose weight fell to 0 only hands its vertices back: to the base, or to what the
+// targets before it in this blend made of them.
+int restoreTarget(uint8_t* out, const uint8_t* base, size_t stride, uint32_t* dirty, uint32_t vertexCount,
+                  const int32_t* index, int count)
+{
+    int bad = 0;
+    for (int k = 0; k < count; ++k) {
+        const uint32_t v = uint32_t(index[k]);
+        if (v >= vertexCount) {
+            ++bad;
+            continue;
+        }
+        uint32_t& word = dirty[v >> 5];
+        const uint32_t bit = 1u << (v & 31);
+        if (!(word & bit))
+            std::memcpy(out + size_t(v) * stride, base + size_t(v) * stride, 3 * sizeof(float));
+        word |= bit;
+    }
+    return bad;
+}
+
+bool isFloat3(const oxVertexStream& s)
+{
+    return s.isValid() && s.scalarType == Gfx::OX_GFX_SCALAR_FLOAT && s.scalarCount >= 3;
+}
+
+// Whether some target has indices and displacements for the component.
+bool anyTarget(const oxIntListList* indices, const oxVec3fListList* displacements, int n)
+{
+    if (!indices || !displacements)
+        return false;
+    for (int c = 0; c < n && c < indices->getCount() && c < displacements->getCount(); ++c) {
+        const oxVec3fList* d = displacements->get(c);
+        if (indices->get(c) && d && d->getCount() > 0)
+            return true;
+    }
+    return false;
+}
+
+// One component (positions or normals) of a blend: its streams, dirty bits and lists.
+struct Component {
+    uint8_t* out = nullptr;
+    const uint8_t* base = nullptr;
+    size_t stride = 0;
+    uint32_t* dirty = nullptr;
+    const oxIntListList* indices = nullptr;
+    const oxVec3fListList* displacements = nullptr;
+
+    void blend(int target, float w, uint32_t vertexCount, const char* what) const
+    {
+        const oxIntList* index = target < indices->getCount() ? indices->get(target) : nullptr;
+        const oxVec3fList* disp = target < displacements->getCount() ? displacements->get(target) : nullptr;
+        if (!index || !disp)
+            return;
+        const int stored = oxMorphBase::storedIndexCount(index);
+        int count = stored;
+        if (disp->getCount() < count) {
+            oxReportWarning("oxMorphInstance: target %d has %d %s indices but %d displacements; the rest is ignored",
+                            target, stored, what, disp->getCount());
+            count = disp->getCount();
+        }
+        const int bad = w != 0.0f ? blendTarget(out, base, stride, dirty, vertexCount, index->data(), count,
+                                                disp->data(), w)
+                                  : restoreTarget(out, base, stride, dirty, vertexCount, index->data(), count);
+        if (bad)
+            oxReportWarning("oxMorphInstance: target %d names %d %s vertices beyond the %u there are", target, bad,
+                            what, vertexCount);
+    }
+};
+
+} // namespace
+
+void oxMorphInstance::arkRegisterInitialize(oxFields<oxMorphInstance>& f)
+{
+    f.add(OX_FIELD(base));
+    f.add(OX_FIELD(coef));
+    f.add(OX_FIELD(oldCoef));
+    f.add(OX_FIELD(coefSource));
+    f.add(OX_FIELD(dirty)).constructWithOwner().notPersistent();
+    f.add(OX_FIELD(morphVa));
+    f.add(OX_FIELD(morphSeq));
+    f.add(OX_FIELD(privateBase));
+    f.add(OX_FIELD(dirtyNormal)).constructWithOwner().notPersistent();
+}
+
+void oxMorphInstance::setBase(oxMorphBase* base)
+{
+    _base = base;
+    while (getGeometryAttrCount() > 0)
+        removeGeometryAttr(getGeometryAttrCount() - 1);
+    _morphVa = nullptr;
+    oxVertexArray* from = base ? base->getVertexArray() : nullptr;
+    if (base && !from)
+        oxReportWarning("oxMorphInstance::setBase: the base has no vertices; nothing is drawn");
+    if (from) {
+        _morphVa = oxVertexArray::_instantiateFromPool(getMemoryPool());
+        const int count = from->getVertexCount();
+        if (_morphVa->configure(from->getFormat(), count))
+            std::memcpy(_morphVa->getVertexData(), from->getVertexData(), size_t(from->getStride()) * size_t(count));
+        else
+            _morphVa = nullptr;
+    }
+    const int n = base ? base->getCoefficientCount() : 0;
+    _coef = oxFloatList::_instantiateFromPool(getMemoryPool());
+    _oldCoef = oxFloatList::_instantiateFromPool(getMemoryPool());
+    _coefSource = oxUnsignedCharList::_instantiateFromPool(getMemoryPool());
+    _coef->setCount(n);
+    _oldCoef->setCount(n);
+    _coefSource->setCount(n);
+    if (!_morphVa)
+        return;
+    oxSmartPointer<oxGeometryAttr> draw = oxGeometryAttr::_instantiateFromPool(getMemoryPool());
+    draw->setVertexArray(_morphVa);
+    draw->setIndexArray(base->getIndexArray());
+    draw->configurePrimitive(base->getPrimitiveType(), int(base->getPrimitiveCount()), int(base->getPrimitiveOffset()));
+    draw->setPrimLengthArray(base->getStripLengths());
+    addGeometryAttr(draw);
+    // The blend rewrites the array whenever a weight changes.
+    updateUsageFlags(Gfx::oxVertexArrayBase::kUsageDynamic, true);
+}
+
+void oxMorphInstance::setCoefficient(int target, float weight)
+{
+    if (!_coef || target < 0 || target >= _coef->getCount()) {
+        oxReportWarning("oxMorphInstance::setCoefficient: no weight %d", target);
+        return;
+    }
+    _coef->set(target, weight);
+}
+
+float oxMorphInstance::getCoefficient(int target) const
+{
+    return _coef && target >= 0 && target < _coef->getCount() ? _coef->get(target) : 0.0f;
+}
+
+bool oxMorphInstance::prepareWeights()
+{
+    if (!_base)
+        return false;
+    const int n = _base->getCoefficientCount();
+    if (!_coef)
+        _coef = oxFloatList::_instantiateFromPool(getMemoryPool());
+    if (!_oldCoef)
+        _oldCoef = oxFloatList::_instantiateFromPool(getMemoryPool());
+    if (!_coefSource)
+        _coefSource = oxUnsignedCharList::_instantiateFromPool(getMemoryPool());
+    if (_coef->getCount() != n)
+        _coef->setCount(n);
+    if (_oldCoef->getCount() != n)
+        _oldCoef->setCount(n);
+    if (_coefSource->getCount() != n)
+        _coefSource->setCount(n);
+    return true;
+}
+
+void oxMorphInstance::update()
+{
+    if (_morphVa && prepareWeights())
+        rebuildVA();
+}
+
+void oxMorphInstance::update(int64_t time)
+{
+    if (!prepareWeights())
+        return;
+    if (_morphSeq)
+        _morphSeq->update(_coef, time);
+    if (_morphVa)
+        rebuildVA();
+}
+
+void oxMorphInstance::rebuildVA()
+{
+    oxMorphBase* base = _base;
+    const int n = base->getCoefficientCount();
+    float* coef = _coef->data();
+    float* old = _oldCoef->data();
+    int c = 0;
+    while (c < n && coef[c] == old[c])
+        ++c;
+    if (c == n)
+        return;
+
+    oxVertexArray* from = base->getVertexArray();
+    const int count = _morphVa->getVertexCount();
+    if (!from || from->getVertexCount() < count || from->getFormat().getBits() != _morphVa->getFormat().getBits()) {
+        oxReportWarning("oxMorphInstance: the base's vertices no longer match the instance's; set the base again");
+        for (c = 0; c < n; ++c)
+            old[c] = coef[c];
+        return;
+    }
+    Component pos, nrm;
+    const oxVertexStream outP = _morphVa->getStream(Gfx::OX_GFX_COMPONENT_POSITION);
+    const oxVertexStream inP = from->getStream(Gfx::OX_GFX_COMPONENT_POSITION);
+    const bool positions = isFloat3(outP) && isFloat3(inP) &&
+                           anyTarget(base->getPositionIndexLists(), base->getPositionDisplacementLists(), n);
+    const oxVertexStream outN = _morphVa->getStream(Gfx::OX_GFX_COMPONENT_NORMAL);
+    const oxVertexStream inN = from->getStream(Gfx::OX_GFX_COMPONENT_NORMAL);
+    const bool normals = isFloat3(outN) && isFloat3(inN) &&
+                         anyTarget(base->getNormalIndexLists(), base->getNormalDisplacementLists(), n);
+    if (positions) {
+        _dirty->setBitCount(unsigned(count));
+        _dirty->clearAll();
+        pos = {outP.data, inP.data, size_t(outP.stride), _dirty->data(), base->getPositionIndexLists(),
+               base->getPositionDisplacementLists()};
+    }
+    if (normals) {
+        _dirtyNormal->setBitCount(unsigned(count));
+        _dirtyNormal->clearAll();
+        nrm = {outN.data, inN.data, size_t(outN.stride), _dirtyNormal->data(), base->getNormalIndexLists(),
+               base->getNormalDisplacementLists()};
+    }
+    for (c = 0; c < n; ++c) {
+        const float w = coef[c];
+        if (w != 0.0f || old[c] != 0.0f) {
+            if (positions)
+                pos.blend(c, w, uint32_t(count), "position");
+            if (normals)
+                nrm.blend(c, w, uint32_t(count), "normal");
+        }
+        old[c] = coef[c];
+    }
+    if (normals) {
+        const uint32_t* bits = _dirtyNormal->data();
+        for (int word = 0; word < (count + 31) / 32; ++word)
+            for (uint32_t b = bits[word]; b; b &= b - 1) {
+                const int v = word * 32 + __builtin_ctz(b);
+                if (v >= count)
+                    break;
+                uint8_t* at = outN.at(v);
+                float p[3];
+                std::memcpy(p, at, sizeof p);
+                const float length = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+                if (length > 0.0f) {
+                    for (float& x : p)
+                        x /= length;
+                    std::memcpy(at, p, sizeof p);
+                }
+            }
+    }
+    if (positions || normals)
+        _morphVa->touch();
+}
+
+void oxMorphInstance::transform(const oxMatrix44f& m)
+{
+    if (!_base)
+        return;
+    oxSmartPointer<oxMorphBase> copy = oxMorphBase::dynamicCast(_base->createCopy(kDeepCopy));
+    if (!copy)
+        return;
+    oxVertexArray* vertices = copy->getVertexArray();
+    if (vertices && !vertices->transform(m)) {
+        oxReportWarning("oxMorphInstance::transform: the matrix has no inverse; nothing moved");
+        return;
+    }
+    oxMatrix44f normalMatrix = m;
+    normalMatrix.invert();
+    normalMatrix.transpose();
+    for (int c = 0; c < copy->getCoefficientCount(); ++c) {
+        if (oxVec3fList* d = copy->getPositionDisplacementVec(c))
+            for (oxVec3f& v : *d)
+                v = m.transformVector(v);
+        if (oxVec3fList* d = copy->getNormalDisplacementVec(c))
+            for (oxVec3f& v : *d)
+                v = normalMatrix.transformVector(v);
+    }
+    _privateBase = copy;
+    setBase(copy);
+}
+
+void oxMorphInstance::postFileRead()
+{
+    oxGeometry::postFileRead();
+    updateUsageFlags(Gfx::oxVertexArrayBase::kUsageDynamic, true);
+}
+
+} // namespace Kel::Sg
