@@ -13,18 +13,26 @@ namespace {
 // Vertex v's new value is the already blended one when an earlier target of this blend
 // wrote it (its dirty bit), the base's otherwise, plus w × the displacement. The choice is a
 // select, not a branch: which vertices earlier targets shared follows no pattern the
-// processor could predict. Returns the indices that name no vertex.
+// processor could predict. The indices ascend, so the word of dirty bits in use stays in a
+// register until they move past it, instead of going through memory once per vertex.
+// Returns the indices that name no vertex.
 int blendTarget(uint8_t* out, const uint8_t* base, size_t stride, uint32_t* dirty, uint32_t vertexCount,
                 const int32_t* index, int count, const oxVec3f* displacement, float w)
 {
     int bad = 0;
+    uint32_t at = ~0u, word = 0;
     for (int k = 0; k < count; ++k) {
         const uint32_t v = uint32_t(index[k]);
         if (v >= vertexCount) {
             ++bad;
             continue;
         }
-        uint32_t& word = dirty[v >> 5];
+        if ((v >> 5) != at) {
+            if (at != ~0u)
+                dirty[at] = word;
+            at = v >> 5;
+            word = dirty[at];
+        }
         const uint32_t bit = 1u << (v & 31);
         uint8_t* to = out + size_t(v) * stride;
         const uint8_t* from = (word & bit) ? to : base + size_t(v) * stride;
@@ -36,6 +44,8 @@ int blendTarget(uint8_t* out, const uint8_t* base, size_t stride, uint32_t* dirt
         std::memcpy(to, p, sizeof p);
         word |= bit;
     }
+    if (at != ~0u)
+        dirty[at] = word;
     return bad;
 }
 
@@ -45,18 +55,26 @@ int restoreTarget(uint8_t* out, const uint8_t* base, size_t stride, uint32_t* di
                   const int32_t* index, int count)
 {
     int bad = 0;
+    uint32_t at = ~0u, word = 0;
     for (int k = 0; k < count; ++k) {
         const uint32_t v = uint32_t(index[k]);
         if (v >= vertexCount) {
             ++bad;
             continue;
         }
-        uint32_t& word = dirty[v >> 5];
+        if ((v >> 5) != at) {
+            if (at != ~0u)
+                dirty[at] = word;
+            at = v >> 5;
+            word = dirty[at];
+        }
         const uint32_t bit = 1u << (v & 31);
         if (!(word & bit))
             std::memcpy(out + size_t(v) * stride, base + size_t(v) * stride, 3 * sizeof(float));
         word |= bit;
     }
+    if (at != ~0u)
+        dirty[at] = word;
     return bad;
 }
 
@@ -239,6 +257,10 @@ void oxMorphInstance::rebuildVA()
     const oxVertexStream inN = from->getStream(Gfx::OX_GFX_COMPONENT_NORMAL);
     const bool normals = isFloat3(outN) && isFloat3(inN) &&
                          anyTarget(base->getNormalIndexLists(), base->getNormalDisplacementLists(), n);
+    if (!_dirty)
+        _dirty = oxBitMask::_instantiateFromPool(getMemoryPool());
+    if (!_dirtyNormal)
+        _dirtyNormal = oxBitMask::_instantiateFromPool(getMemoryPool());
     if (positions) {
         _dirty->setBitCount(unsigned(count));
         _dirty->clearAll();

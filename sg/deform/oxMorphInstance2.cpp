@@ -28,6 +28,9 @@ void oxMorphInstance2::setMorphGeometry(oxMorphedGeometryAttr* geometry)
 
 void oxMorphInstance2::update(int64_t time)
 {
+    // Owned lists are missing only when a scene file said so.
+    if (!_coefficient || !_nonNullCoefficientIndex)
+        return;
     if (_morphSequence) {
         // One weight per target of the sequence; weights set by hand beyond them stay.
         const int n = _morphSequence->getCoefficientCount();
@@ -40,6 +43,8 @@ void oxMorphInstance2::update(int64_t time)
 
 void oxMorphInstance2::updateCoefficientList()
 {
+    if (!_coefficient || !_nonNullCoefficientIndex)
+        return;
     _nonNullCoefficientIndex->removeAll();
     const int n = _coefficient->getCount();
     for (int i = 0; i < n; ++i)
@@ -49,7 +54,7 @@ void oxMorphInstance2::updateCoefficientList()
         return;
     const int active = _nonNullCoefficientIndex->getCount();
     Attrs::oxMorphEntryList* entries = _morphGeometry->getMorphList();
-    for (int e = 0; e < entries->getCount(); ++e) {
+    for (int e = 0; entries && e < entries->getCount(); ++e) {
         oxMorphEntry* entry = entries->get(e);
         if (!entry)
             continue;

@@ -303,7 +303,7 @@ void oxMorphSequence::holdKey(oxFloatList* weights, bool last) const
     const int n = std::min(_coefList->getCount(), weights->getCount());
     for (int c = 0; c < n; ++c) {
         const oxMorphSequenceData* d = _coefList->get(c);
-        const int count = d ? std::min(targetKeyCount(d), d->_dataList->getCount()) : 0;
+        const int count = d && d->_dataList ? std::min(targetKeyCount(d), d->_dataList->getCount()) : 0;
         if (count > 0)
             weights->set(c, d->_dataList->get(last ? count - 1 : 0));
     }
@@ -311,7 +311,8 @@ void oxMorphSequence::holdKey(oxFloatList* weights, bool last) const
 
 void oxMorphSequence::update(oxFloatList* weights, int64_t time) const
 {
-    if (!weights)
+    // Owned lists are missing only when a scene file said so; such a sequence drives nothing.
+    if (!weights || !_coefList || !_timeList)
         return;
     const int64_t d = time - _keyFrameTimeOffset;
     if (d <= 0)
@@ -339,10 +340,12 @@ void oxMorphSequence::update(oxFloatList* weights, int64_t time) const
     const int n = std::min(_coefList->getCount(), weights->getCount());
     for (int c = 0; c < n; ++c) {
         const oxMorphSequenceData* data = _coefList->get(c);
-        if (!data || data->_dataList->getCount() == 0)
+        if (!data || !data->_dataList || data->_dataList->getCount() == 0)
             continue;
         int k0 = m0, k1 = m1;
         double fd = mf;
+        if (data->_keyCount > 0 && !data->_timeList)
+            continue;
         if (data->_keyCount > 0)
             getKeyPoint(k0, k1, fd, data->_timeList->data(), std::min(int(data->_keyCount), data->_timeList->getCount()),
                         at);
@@ -353,7 +356,7 @@ void oxMorphSequence::update(oxFloatList* weights, int64_t time) const
         const float w0 = w->get(k0), w1 = w->get(k1);
         float value;
         const oxFloatList* ctrl = data->_interpList;
-        if (_interpolationMethod == BEZIER && ctrl->getCount() >= 2 * k0 + 2) {
+        if (_interpolationMethod == BEZIER && ctrl && ctrl->getCount() >= 2 * k0 + 2) {
             auto lerp = [f](float x, float y) { return (y - x) * f + x; };
             const float c0 = ctrl->get(2 * k0), c1 = ctrl->get(2 * k0 + 1);
             const float a = lerp(w0, c0), b = lerp(c0, c1), e = lerp(c1, w1);
