@@ -1,5 +1,6 @@
 #include "sg/deform/oxMorphInstance.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -96,36 +97,43 @@ bool anyTarget(const oxIntListList* indices, const oxVec3fListList* displacement
     return false;
 }
 
-// One component (positions or normals) of a blend: its streams, dirty bits and lists.
-struct Component {
-    uint8_t* out = nullptr;
-    const uint8_t* base = nullptr;
-    size_t stride = 0;
-    uint32_t* dirty = nullptr;
-    const oxIntListList* indices = nullptr;
-    const oxVec3fListList* displacements = nullptr;
-
-    void blend(int target, float w, uint32_t vertexCount, const char* what) const
-    {
-        const oxIntList* index = target < indices->getCount() ? indices->get(target) : nullptr;
-        const oxVec3fList* disp = target < displacements->getCount() ? displacements->get(target) : nullptr;
-        if (!index || !disp)
-            return;
-        const int stored = oxMorphBase::storedIndexCount(index);
-        int count = stored;
-        if (disp->getCount() < count) {
-            oxReportWarning("oxMorphInstance: target %d has %d %s indices but %d displacements; the rest is ignored",
-                            target, stored, what, disp->getCount());
-            count = disp->getCount();
+// The blocked blend's inner loop: adds w × displacement to every vertex of one run of
+// ascending indices below `end`, which already holds the base or what earlier targets made of
+// it; with `Mark`, sets the vertices' bits in `touched` (the word in use stays in a register
+// while the indices stay in it). Returns where it stopped, so that the next block of
+// vertices goes on from there.
+template <bool Mark>
+int addRange(uint8_t* out, size_t stride, uint32_t* touched, uint32_t end, const int32_t* index, int k, int count,
+             const oxVec3f* displacement, float w)
+{
+    uint32_t at = ~0u, word = 0;
+    for (; k < count; ++k) {
+        const uint32_t v = uint32_t(index[k]);
+        if (v >= end)
+            break;
+        if constexpr (Mark) {
+            if ((v >> 5) != at) {
+                if (at != ~0u)
+                    touched[at] = word;
+                at = v >> 5;
+                word = touched[at];
+            }
+            word |= 1u << (v & 31);
         }
-        const int bad = w != 0.0f ? blendTarget(out, base, stride, dirty, vertexCount, index->data(), count,
-                                                disp->data(), w)
-                                  : restoreTarget(out, base, stride, dirty, vertexCount, index->data(), count);
-        if (bad)
-            oxReportWarning("oxMorphInstance: target %d names %d %s vertices beyond the %u there are", target, bad,
-                            what, vertexCount);
+        float* to = reinterpret_cast<float*>(out + size_t(v) * stride);
+        const oxVec3f d = displacement[k];
+        to[0] += w * d.x;
+        to[1] += w * d.y;
+        to[2] += w * d.z;
     }
-};
+    if (Mark && at != ~0u)
+        touched[at] = word;
+    return k;
+}
+
+// Vertices per block of the blocked blend: the block's instance and base vertices stay in
+// the first-level cache while every target adds to them.
+constexpr uint32_t kBlockVertices = 512;
 
 } // namespace
 
@@ -248,7 +256,6 @@ void oxMorphInstance::rebuildVA()
             old[c] = coef[c];
         return;
     }
-    Component pos, nrm;
     const oxVertexStream outP = _morphVa->getStream(Gfx::OX_GFX_COMPONENT_POSITION);
     const oxVertexStream inP = from->getStream(Gfx::OX_GFX_COMPONENT_POSITION);
     const bool positions = isFloat3(outP) && isFloat3(inP) &&
@@ -264,25 +271,21 @@ void oxMorphInstance::rebuildVA()
     if (positions) {
         _dirty->setBitCount(unsigned(count));
         _dirty->clearAll();
-        pos = {outP.data, inP.data, size_t(outP.stride), _dirty->data(), base->getPositionIndexLists(),
-               base->getPositionDisplacementLists()};
+        const bool ascending = gatherRuns(_positionRuns, base->getPositionIndexLists(),
+                                          base->getPositionDisplacementLists(), coef, old, n, "position");
+        blendRuns(_positionRuns, ascending, outP.data, inP.data, size_t(outP.stride), _dirty->data(),
+                  uint32_t(count), "position", false);
     }
     if (normals) {
         _dirtyNormal->setBitCount(unsigned(count));
         _dirtyNormal->clearAll();
-        nrm = {outN.data, inN.data, size_t(outN.stride), _dirtyNormal->data(), base->getNormalIndexLists(),
-               base->getNormalDisplacementLists()};
+        const bool ascending = gatherRuns(_normalRuns, base->getNormalIndexLists(), base->getNormalDisplacementLists(),
+                                          coef, old, n, "normal");
+        blendRuns(_normalRuns, ascending, outN.data, inN.data, size_t(outN.stride), _dirtyNormal->data(),
+                  uint32_t(count), "normal", true);
     }
-    for (c = 0; c < n; ++c) {
-        const float w = coef[c];
-        if (w != 0.0f || old[c] != 0.0f) {
-            if (positions)
-                pos.blend(c, w, uint32_t(count), "position");
-            if (normals)
-                nrm.blend(c, w, uint32_t(count), "normal");
-        }
+    for (c = 0; c < n; ++c)
         old[c] = coef[c];
-    }
     if (normals) {
         const uint32_t* bits = _dirtyNormal->data();
         for (int word = 0; word < (count + 31) / 32; ++word)
@@ -303,6 +306,80 @@ void oxMorphInstance::rebuildVA()
     }
     if (positions || normals)
         _morphVa->touch();
+}
+
+bool oxMorphInstance::gatherRuns(std::vector<BlendRun>& runs, const oxIntListList* indices,
+                                 const oxVec3fListList* displacements, const float* coef, const float* old, int n,
+                                 const char* what)
+{
+    runs.clear();
+    uint32_t descents = 0;
+    for (int c = 0; c < n; ++c) {
+        if (coef[c] == 0.0f && old[c] == 0.0f)
+            continue;
+        const oxIntList* index = c < indices->getCount() ? indices->get(c) : nullptr;
+        const oxVec3fList* disp = c < displacements->getCount() ? displacements->get(c) : nullptr;
+        if (!index || !disp)
+            continue;
+        const int stored = oxMorphBase::storedIndexCount(index);
+        int count = stored;
+        if (disp->getCount() < count) {
+            oxReportWarning("oxMorphInstance: target %d has %d %s indices but %d displacements; the rest is ignored",
+                            c, stored, what, disp->getCount());
+            count = disp->getCount();
+        }
+        const int32_t* v = index->data();
+        for (int k = 1; k < count; ++k)
+            descents |= uint32_t(uint32_t(v[k - 1]) > uint32_t(v[k]));
+        BlendRun run;
+        run.index = v;
+        run.displacement = disp->data();
+        run.count = count;
+        run.weight = coef[c];
+        run.target = c;
+        runs.push_back(run);
+    }
+    return descents == 0;
+}
+
+// With ascending indices the vertices are taken a block at a time: the block starts from the
+// base, and every run adds its part before the next block. Each vertex still sums its targets
+// in their order, but the instance's and the base's vertices are read from memory once per
+// blend instead of once per target, and the inner loop needs no choice between the base and
+// the blended value. A vertex that no run reaches holds its base value already (no target
+// that moves it had a weight), so starting it over from the base changes nothing. Every
+// position is written, so every bit of `dirty` is set; for normals (`markTouched`) only the
+// vertices a run reaches are marked, as those alone are renormalised. Indices that do not
+// ascend are blended target after target, choosing per vertex.
+void oxMorphInstance::blendRuns(std::vector<BlendRun>& runs, bool ascending, uint8_t* out, const uint8_t* base,
+                                size_t stride, uint32_t* dirty, uint32_t vertexCount, const char* what,
+                                bool markTouched)
+{
+    if (ascending) {
+        for (uint32_t begin = 0; begin < vertexCount; begin += kBlockVertices) {
+            const uint32_t end = std::min(vertexCount, begin + kBlockVertices);
+            for (uint32_t v = begin; v < end; ++v)
+                std::memcpy(out + size_t(v) * stride, base + size_t(v) * stride, 3 * sizeof(float));
+            for (BlendRun& r : runs)
+                r.next = markTouched ? addRange<true>(out, stride, dirty, end, r.index, r.next, r.count,
+                                                      r.displacement, r.weight)
+                                     : addRange<false>(out, stride, dirty, end, r.index, r.next, r.count,
+                                                       r.displacement, r.weight);
+        }
+        if (!markTouched)
+            for (uint32_t w = 0; w < (vertexCount + 31) / 32; ++w)
+                dirty[w] = ~0u;
+    }
+    for (BlendRun& r : runs) {
+        const int bad = ascending ? r.count - r.next
+                        : r.weight != 0.0f
+                            ? blendTarget(out, base, stride, dirty, vertexCount, r.index, r.count, r.displacement,
+                                          r.weight)
+                            : restoreTarget(out, base, stride, dirty, vertexCount, r.index, r.count);
+        if (bad)
+            oxReportWarning("oxMorphInstance: target %d names %d %s vertices beyond the %u there are", r.target, bad,
+                            what, vertexCount);
+    }
 }
 
 void oxMorphInstance::transform(const oxMatrix44f& m)

@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 #include "sg/core/oxBitMask.h"
 #include "sg/deform/oxMorphBase.h"
 #include "sg/deform/oxMorphSequence.h"
@@ -58,6 +60,28 @@ protected:
     oxSmartPointer<oxMorphSequence> _morphSeq;
     oxSmartPointer<oxMorphBase> _privateBase;
     oxSmartPointer<oxBitMask> _dirtyNormal;
+
+private:
+    // One target's part in a blend of one component, gathered as the blend starts. The
+    // lists of runs are kept between blends (they are no fields), so that a blend after the
+    // first allocates nothing.
+    struct BlendRun {
+        const int32_t* index = nullptr;
+        const oxVec3f* displacement = nullptr;
+        int count = 0;
+        int next = 0;
+        float weight = 0.0f;
+        int target = 0;
+    };
+    // The targets whose weight now or at the last blend is not 0; false when some index list
+    // does not ascend.
+    static bool gatherRuns(std::vector<BlendRun>& runs, const oxIntListList* indices,
+                           const oxVec3fListList* displacements, const float* coef, const float* old, int n,
+                           const char* what);
+    static void blendRuns(std::vector<BlendRun>& runs, bool ascending, uint8_t* out, const uint8_t* base,
+                          size_t stride, uint32_t* dirty, uint32_t vertexCount, const char* what, bool markTouched);
+
+    std::vector<BlendRun> _positionRuns, _normalRuns;
 };
 
 } // namespace Kel::Sg

@@ -235,7 +235,9 @@ TEST_F(MorphTest, BaseSortsTargetsInStepAndTakesItsTargetCountOnce)
 TEST_F(MorphTest, TheBlendIsTheBasePlusTheWeightedTargetsAtEveryWeightSet)
 {
     std::vector<Target> targets;
-    oxSmartPointer<oxMorphBase> base = randomBase(300, 6, targets, 7);
+    // More vertices than one block of the blend, so that targets run across blocks.
+    const int kVertices = 1300;
+    oxSmartPointer<oxMorphBase> base = randomBase(kVertices, 6, targets, 7);
     oxSmartPointer<oxMorphInstance> m = oxMorphInstance::_instantiateRef();
     m->setBase(base);
     ASSERT_TRUE(m->getMorphedVertexArray());
@@ -258,7 +260,7 @@ TEST_F(MorphTest, TheBlendIsTheBasePlusTheWeightedTargetsAtEveryWeightSet)
 
     // The same weights again: nothing is written.
     const uint32_t version = m->getMorphedVertexArray()->getVersion();
-    const size_t bytes = size_t(m->getMorphedVertexArray()->getStride()) * 300;
+    const size_t bytes = size_t(m->getMorphedVertexArray()->getStride()) * kVertices;
     const std::vector<uint8_t> before(m->getMorphedVertexArray()->getVertexData(),
                                       m->getMorphedVertexArray()->getVertexData() + bytes);
     for (int c = 0; c < 6; ++c)
@@ -297,7 +299,7 @@ TEST_F(MorphTest, TheBlendIsTheBasePlusTheWeightedTargetsAtEveryWeightSet)
         m->setCoefficient(c, 0);
     m->update();
     const oxVertexArray* a = m->getMorphedVertexArray();
-    for (int i = 0; i < 300; ++i)
+    for (int i = 0; i < kVertices; ++i)
         ASSERT_EQ(a->getPosition(i), base->getVertexArray()->getPosition(i)) << i;
 }
 
