@@ -131,6 +131,23 @@ int addRange(uint8_t* out, size_t stride, uint32_t* touched, uint32_t end, const
     return k;
 }
 
+// addRange without marks over a run that ends with the terminator, which no block end
+// exceeds: the index alone ends the loop, without a count.
+int addRangeToTerminator(uint8_t* out, size_t stride, uint32_t end, const int32_t* index, int k,
+                         const oxVec3f* displacement, float w)
+{
+    for (;; ++k) {
+        const uint32_t v = uint32_t(index[k]);
+        if (v >= end)
+            return k;
+        float* to = reinterpret_cast<float*>(out + size_t(v) * stride);
+        const oxVec3f d = displacement[k];
+        to[0] += w * d.x;
+        to[1] += w * d.y;
+        to[2] += w * d.z;
+    }
+}
+
 // Vertices per block of the blocked blend: the block's instance and base vertices stay in
 // the first-level cache while every target adds to them.
 constexpr uint32_t kBlockVertices = 512;
@@ -337,6 +354,7 @@ bool oxMorphInstance::gatherRuns(std::vector<BlendRun>& runs, const oxIntListLis
         run.count = count;
         run.weight = coef[c];
         run.target = c;
+        run.terminated = count == stored && count < index->getCount() && v[count] == oxMorphBase::kIndexTerminator;
         runs.push_back(run);
     }
     return descents == 0;
@@ -360,11 +378,20 @@ void oxMorphInstance::blendRuns(std::vector<BlendRun>& runs, bool ascending, uin
             const uint32_t end = std::min(vertexCount, begin + kBlockVertices);
             for (uint32_t v = begin; v < end; ++v)
                 std::memcpy(out + size_t(v) * stride, base + size_t(v) * stride, 3 * sizeof(float));
-            for (BlendRun& r : runs)
-                r.next = markTouched ? addRange<true>(out, stride, dirty, end, r.index, r.next, r.count,
-                                                      r.displacement, r.weight)
-                                     : addRange<false>(out, stride, dirty, end, r.index, r.next, r.count,
-                                                       r.displacement, r.weight);
+            for (BlendRun& r : runs) {
+                if (markTouched)
+                    r.next = addRange<true>(out, stride, dirty, end, r.index, r.next, r.count, r.displacement,
+                                            r.weight);
+                else if (r.weight == 0.0f)
+                    // Its vertices are back at the base already; only its place moves on.
+                    while (r.next < r.count && uint32_t(r.index[r.next]) < end)
+                        ++r.next;
+                else if (r.terminated && vertexCount <= uint32_t(oxMorphBase::kIndexTerminator))
+                    r.next = addRangeToTerminator(out, stride, end, r.index, r.next, r.displacement, r.weight);
+                else
+                    r.next = addRange<false>(out, stride, dirty, end, r.index, r.next, r.count, r.displacement,
+                                             r.weight);
+            }
         }
         if (!markTouched)
             for (uint32_t w = 0; w < (vertexCount + 31) / 32; ++w)

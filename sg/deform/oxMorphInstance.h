@@ -72,6 +72,7 @@ private:
         int next = 0;
         float weight = 0.0f;
         int target = 0;
+        bool terminated = false; // the terminator follows the last index
     };
     // The targets whose weight now or at the last blend is not 0; false when some index list
     // does not ascend.

@@ -353,6 +353,30 @@ TEST_F(MorphTest, InstancesRefuseWhatTheyCannotHoldAndSurviveBrokenTargets)
     EXPECT_EQ(out->getPosition(3), oxVec3f(2, 0, 0));
     EXPECT_EQ(out->getPosition(2), oxVec3f(0, 0, 0));
     EXPECT_EQ(out->getPosition(0), oxVec3f(0, 0, 0));
+
+    // Ascending indices with a displacement short, and one past the vertices: the blocked
+    // blend moves what it can and names the rest.
+    oxSmartPointer<oxMorphBase> sorted = oxMorphBase::_instantiateRef();
+    sorted->setVertexArray(va);
+    sorted->setMaxCoefficients(2);
+    sorted->setPositionIndexArray(0, ints({0, 2, 3}));
+    sorted->setPositionDisplacementVec(0, vecs({{1, 0, 0}, {0, 1, 0}}));
+    sorted->setPositionIndexArray(1, ints({2, 7}));
+    sorted->setPositionDisplacementVec(1, vecs({{0, 0, 1}, {5, 5, 5}}));
+    m->setBase(sorted);
+    m->setCoefficient(0, 2);
+    m->setCoefficient(1, 1);
+    {
+        WarningCatcher warnings;
+        m->update();
+        EXPECT_TRUE(warnings.contains("target 0 has 3 position indices but 2")) << warnings.all();
+        EXPECT_TRUE(warnings.contains("target 1 names 1 position vertices beyond")) << warnings.all();
+    }
+    out = m->getMorphedVertexArray();
+    EXPECT_EQ(out->getPosition(0), oxVec3f(2, 0, 0));
+    EXPECT_EQ(out->getPosition(1), oxVec3f(0, 0, 0));
+    EXPECT_EQ(out->getPosition(2), oxVec3f(0, 2, 1));
+    EXPECT_EQ(out->getPosition(3), oxVec3f(0, 0, 0));
 }
 
 // A sequence of two targets with master keys at 0, 1 and 2 s (units of 2^18 ns).
