@@ -9,11 +9,10 @@
 namespace Kel::Sg {
 
 // A geometry node that draws a morph base deformed by its own weights: it keeps a vertex
-// array of its own and, whenever a weight has changed since the last blend, rewrites the
-// vertices the changed targets move (and those of the other active targets that share them)
-// as base + the sum of weight × displacement. Vertices no active target moves keep their
-// base values without being touched, so a blend costs what the active targets move, not
-// the size of the mesh.
+// array of its own and, whenever a weight has changed since the last blend, makes every
+// vertex base + the sum, in target order, of weight × displacement over the targets with a
+// weight. Nothing happens while the weights stay as they were; a blend costs one pass over
+// the vertices plus one step per vertex each active target moves.
 class oxMorphInstance : public oxGeometry {
     OX_CLASS(oxMorphInstance, oxGeometry)
     OX_FIELDS(base, coef, oldCoef, coefSource, dirty, morphVa, morphSeq, privateBase, dirtyNormal)
