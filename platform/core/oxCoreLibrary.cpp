@@ -1,6 +1,7 @@
 #include "platform/core/oxCoreLibrary.h"
 
 #include "platform/core/OXCore.h"
+#include "platform/core/oxDataListList.h"
 
 void Kel::libOXCore_arkRegister()
 {
@@ -19,6 +20,7 @@ void Kel::libOXCore_arkRegister()
     oxLongList::arkRegister();
     oxObjectList::arkRegister();
     oxNonRefCountedObjectList::arkRegister();
+    oxIntListList::arkRegister();
     oxStringObj::arkRegister();
     oxStringObjList::arkRegister();
     oxStringRefList::arkRegister();

@@ -1,4 +1,5 @@
 #include "platform/math/OXMath.h"
+#include "platform/math/oxMathListLists.h"
 
 void Kel::libOXMath_arkRegister()
 {
@@ -14,4 +15,5 @@ void Kel::libOXMath_arkRegister()
     oxVec4fList::arkRegister();
     oxQuaternionfList::arkRegister();
     oxMatrix44fList::arkRegister();
+    oxVec3fListList::arkRegister();
 }

@@ -4,6 +4,8 @@
 #include "sg/animation/oxActor.h"
 #include "sg/animation/oxSkin.h"
 #include "sg/animation/oxTransformSequence.h"
+#include "sg/deform/oxMorphInstance.h"
+#include "sg/deform/oxMorphInstance2.h"
 #include "sg/deform/oxMultiResolutionMeshInstance.h"
 #include "sg/ik/oxJoint.h"
 #include "sg/nodes/oxGeometry.h"
@@ -104,8 +106,13 @@ bool oxBoundingBoxesMaker::walk(oxNode* node, oxBox3f& out)
         if (oxMultiResolutionMeshCore* core = mrm->getMultiResolutionMeshCore())
             if (core->getVertexArray())
                 core->getVertexArray()->extendBox(box);
-    if (oxGeometry* geometry = oxGeometry::dynamicCast(node))
+    if (oxGeometry* geometry = oxGeometry::dynamicCast(node)) {
         keep = geometryExtent(geometry, box, skin) && keep;
+        // A morph's extent is that of its current weights, which the next frame may change:
+        // it counts, but is not kept, here or above.
+        if (oxMorphInstance::dynamicCast(node) || oxMorphInstance2::dynamicCast(node))
+            keep = false;
+    }
     else if (oxTransform::dynamicCast(node))
         keep = walkTransform(node, box) && keep;
     else if (oxActor* actor = oxActor::dynamicCast(node))

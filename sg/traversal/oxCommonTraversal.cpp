@@ -11,6 +11,8 @@
 #include "sg/animation/oxActor.h"
 #include "sg/animation/oxTimeTransform.h"
 #include "sg/animation/oxTransformRecorder.h"
+#include "sg/deform/oxMorphInstance.h"
+#include "sg/deform/oxMorphInstance2.h"
 #include "sg/deform/oxMultiResolutionMeshInstance.h"
 #include "sg/ik/oxInverseKinematicsSolver.h"
 #include "sg/nodes/oxBillboard.h"
@@ -415,6 +417,33 @@ OX_TRAVERSAL_RETURN oxCommonTraverseMultiResolutionMeshInstance(oxTraversal* t, 
     return oxCommonTraverseGeometry(t, object);
 }
 
+// The weights follow the frame's time and the instance blends them into its own vertices
+// before it draws as any geometry; an invisible instance is neither blended nor drawn.
+OX_TRAVERSAL_RETURN oxCommonTraverseMorphInstance(oxTraversal* t, oxObject* object)
+{
+    auto* node = static_cast<oxMorphInstance*>(object);
+    if (node->getFlags() & oxNode::IS_INVISIBLE)
+        return OX_TRAVERSAL_CONTINUE;
+    node->update(common(t)->getTimeAsLong());
+    return oxCommonTraverseGeometry(t, object);
+}
+
+// The attribute blends normals too, which then are no longer of unit length: the device
+// renormalises them while this geometry is drawn.
+OX_TRAVERSAL_RETURN oxCommonTraverseMorphInstance2(oxTraversal* t, oxObject* object)
+{
+    oxCommonTraversal* ct = common(t);
+    auto* node = static_cast<oxMorphInstance2*>(object);
+    if (node->getFlags() & oxNode::IS_INVISIBLE)
+        return OX_TRAVERSAL_CONTINUE;
+    node->update(ct->getTimeAsLong());
+    oxAttrStackManager* m = ct->getAttrStackManager();
+    m->pushAttr(ct->getNormalizeNormalsEnable());
+    const OX_TRAVERSAL_RETURN r = oxCommonTraverseGeometry(t, object);
+    m->popAttr(ct->getNormalizeNormalsEnable());
+    return r;
+}
+
 OX_TRAVERSAL_RETURN oxCommonTraverseJoint(oxTraversal* t, oxObject* object)
 {
     oxCommonTraversal* ct = common(t);
@@ -482,6 +511,8 @@ const oxTraversalFunctionRow kFunctions[] = {
     {&oxLightSet::getClassTypeSafe, &oxCommonTraverseLightSet},
     {&oxGeometry::getClassTypeSafe, &oxCommonTraverseGeometry},
     {&oxMultiResolutionMeshInstance::getClassTypeSafe, &oxCommonTraverseMultiResolutionMeshInstance},
+    {&oxMorphInstance::getClassTypeSafe, &oxCommonTraverseMorphInstance},
+    {&oxMorphInstance2::getClassTypeSafe, &oxCommonTraverseMorphInstance2},
     {&oxBlendMatrixSelect::getClassTypeSafe, &oxCommonTraverseBlendMatrixSelect},
     {&oxOverrideAttrSet::getClassTypeSafe, &oxCommonTraverseOverrideAttributeSet},
     {&oxAttrSet::getClassTypeSafe, &oxCommonTraverseAttributeSet},

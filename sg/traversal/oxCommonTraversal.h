@@ -230,6 +230,8 @@ OX_TRAVERSAL_RETURN oxCommonTraverseSegment(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseDOFShader(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseJoint(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseMultiResolutionMeshInstance(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseMorphInstance(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseMorphInstance2(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseInverseKinematicsJoint(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseInverseKinematicsHandle(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseInverseKinematicsSolver(oxTraversal* t, oxObject* node);

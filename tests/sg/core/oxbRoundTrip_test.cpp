@@ -260,7 +260,9 @@ TEST(OXBRoundTripCoverage, TheWalkFindsTheLibraryAndTheTestClasses)
                                  "oxInverseKinematicsSource", "oxVertexArrayHelper", "oxHeapable",
                                  "oxHeapableList", "oxHeap", "_vertex", "_vertexList", "_face", "_faceList",
                                  "_edge", "_edgeList", "oxMultiResolutionMeshCore",
-                                 "oxMultiResolutionMeshInstance"})
+                                 "oxMultiResolutionMeshInstance", "oxMorphSequenceData",
+                                 "oxMorphSequenceDataList", "oxMorphSequence", "oxMorphInstance2",
+                                 "oxMorphInstance", "oxMorphBase", "oxIntListList", "oxVec3fListList"})
         EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
     EXPECT_EQ(std::find(names.begin(), names.end(), "oxMetaObject"), names.end());
     EXPECT_EQ(std::find(names.begin(), names.end(), "OldTimer"), names.end());
