@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -338,6 +339,90 @@ oxSmartPointer<oxMultiResolutionMeshInstance> buildProgressiveRock()
     return rock;
 }
 
+namespace {
+// Vertex normals of `positions` under `indices`: the sum of the faces' area normals.
+std::vector<oxVec3f> vertexNormals(const std::vector<oxVec3f>& positions, const std::vector<uint16_t>& indices)
+{
+    std::vector<oxVec3f> normals(positions.size());
+    for (size_t i = 0; i + 2 < indices.size(); i += 3) {
+        const oxVec3f &a = positions[indices[i]], &b = positions[indices[i + 1]], &c = positions[indices[i + 2]];
+        const oxVec3f n = (b - a).cross(c - a);
+        for (size_t k = 0; k < 3; ++k)
+            normals[indices[i + k]] += n;
+    }
+    for (oxVec3f& n : normals)
+        n = n.lengthSquared() > 0 ? n.normalized() : oxVec3f(0, 1, 0);
+    return normals;
+}
+
+Kel::Gfx::oxVertexData* addVectors(Kel::Gfx::oxVertexData* data, const std::vector<oxVec3f>& vectors)
+{
+    std::memcpy(data->getData(), vectors.data(), vectors.size() * sizeof(oxVec3f));
+    data->touch();
+    return data;
+}
+} // namespace
+
+oxSmartPointer<oxMorphInstance2> buildMorphingBlob()
+{
+    // A ball with two targets, spikes and a squashed drop, each with the normals its shape
+    // has, weighed by a sequence that visits ball, spikes, drop and ball again.
+    const Mesh ball = sphere(1, 48, 24);
+    auto shaped = [&](float (*radius)(const oxVec3f&)) {
+        std::vector<oxVec3f> p(ball.positions.size());
+        for (size_t i = 0; i < p.size(); ++i)
+            p[i] = ball.positions[i] * radius(ball.positions[i]);
+        return p;
+    };
+    const std::vector<oxVec3f> shapes[2] = {
+        shaped([](const oxVec3f& d) {
+            return 1.0f + 0.35f * std::pow(std::fabs(std::sin(4 * std::atan2(d.z, d.x)) * std::sin(3 * std::acos(d.y))), 3.0f);
+        }),
+        shaped([](const oxVec3f& d) { return d.y > 0 ? 1.0f + 0.6f * d.y * d.y : 1.0f - 0.25f * d.y * d.y; })};
+    const std::vector<oxVec3f> baseNormals = vertexNormals(ball.positions, ball.indices);
+
+    oxSmartPointer<oxMorphedGeometryAttr> g = oxMorphedGeometryAttr::_instantiateRef();
+    oxVertexArray2* v = g->configureVertexArray(int(ball.positions.size()));
+    addVectors(v->addVertexData(OX_GFX_COMPONENT_POSITION, 0, OX_GFX_SCALAR_FLOAT, 3), ball.positions);
+    addVectors(v->addVertexData(OX_GFX_COMPONENT_NORMAL, 0, OX_GFX_SCALAR_FLOAT, 3), baseNormals);
+    oxIndexArray* out = g->configureIndexArray(int(ball.indices.size()));
+    for (size_t i = 0; i < ball.indices.size(); ++i)
+        out->set(int(i), ball.indices[i]);
+    g->configurePrimitive(OX_GFX_DRAW_TRIANGLES, int(ball.indices.size() / 3));
+    oxMorphEntry* positions = g->appendMorphEntry(OX_GFX_COMPONENT_POSITION);
+    oxMorphEntry* normals = g->appendMorphEntry(OX_GFX_COMPONENT_NORMAL);
+    for (const std::vector<oxVec3f>& shape : shapes) {
+        std::vector<oxVec3f> moved(shape.size()), turned = vertexNormals(shape, ball.indices);
+        for (size_t i = 0; i < shape.size(); ++i) {
+            moved[i] = shape[i] - ball.positions[i];
+            turned[i] = turned[i] - baseNormals[i];
+        }
+        addVectors(positions->addTarget(int(shape.size())), moved);
+        addVectors(normals->addTarget(int(shape.size())), turned);
+    }
+
+    oxSmartPointer<oxMorphSequence> weights = oxMorphSequence::_instantiateRef();
+    weights->setCoefficientCount(2);
+    weights->setKeyFrameCount(4);
+    const float keys[2][4] = {{0, 1, 0, 0}, {0, 0, 1, 0}};
+    for (int k = 0; k < 4; ++k)
+        weights->setTime(k, 1.5f * float(k));
+    for (int t = 0; t < 2; ++t)
+        weights->setKeyCoefficient(t, keys[t]);
+    weights->setDuration(4.5f);
+    weights->setPlayMode(oxMorphSequence::REPEAT);
+    weights->setInterpolationMethod(oxMorphSequence::LINEAR);
+
+    oxSmartPointer<oxMorphInstance2> blob = named<oxMorphInstance2>("blob");
+    blob->appendAttr(material(oxVec4f(0.85f, 0.35f, 0.2f, 1), 40, 0.6f));
+    oxSmartPointer<oxTextureStateAttr> plain = oxTextureStateAttr::_instantiateRef();
+    plain->setEnabled(false);
+    blob->appendAttr(plain);
+    blob->setMorphGeometry(g);
+    blob->setMorphSequence(weights);
+    return blob;
+}
+
 oxSmartPointer<oxGroup> buildDemoScene()
 {
     oxSmartPointer<oxGroup> root = named<oxGroup>("courtyard");
@@ -408,6 +493,9 @@ oxSmartPointer<oxGroup> buildDemoScene()
         m.postTranslate(oxVec3f(-6.0f, 1.0f, 4.0f - 24.0f * f));
         return m;
     }));
+
+    // A ball that grows spikes, melts into a drop and comes back (morph targets).
+    lit->appendChild(placed("blob place", at(6.2f, 1.2f, 4.0f), buildMorphingBlob()));
 
     // A switch over three gems, the middle one off.
     oxSmartPointer<oxSwitch> gems = named<oxSwitch>("gems");

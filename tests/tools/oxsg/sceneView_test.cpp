@@ -158,9 +158,9 @@ TEST_F(SceneViewTest, TheDemoMovesWithTime)
     size_t draws = 0;
     for (size_t p = traces[0].find("drawGeometry"); p != std::string::npos; p = traces[0].find("drawGeometry", p + 1))
         ++draws;
-    // ground, torus, crate, the figure's three cloths, ball, rock, two gems, two pearls, cut
-    // ball, tree, three panes
-    EXPECT_EQ(draws, 17u) << traces[0];
+    // ground, torus, crate, the figure's three cloths, ball, rock, blob, two gems, two pearls,
+    // cut ball, tree, three panes
+    EXPECT_EQ(draws, 18u) << traces[0];
     EXPECT_NE(traces[0].find("setClipPlane 0 (0.3000 -1.0000 0.2000 0.0000)"), std::string::npos);
     EXPECT_NE(traces[0].find("setSwitch BLEND on"), std::string::npos);
 }
