@@ -112,6 +112,8 @@ oxDisplayListAttr* drawFrame(oxNode* root, oxCommonTraversal* draw, oxVisualCont
     // The traversal keeps its projection for its own measures (levels of detail, pixel
     // sizes); the device takes it here, and the frame's empty projection stack stands for it.
     vc->setMatrix(OX_GFX_MATRIX_PROJECTION, 0, draw->getProjectionMatrix());
+    // Lights are placed with the device's view: without it they would ride with the eye.
+    vc->setViewMatrix(draw->getViewMatrix());
     draw->setUserTimeState(true);
     settle(root, draw, time);
     draw->setTimeAsLong(time);
