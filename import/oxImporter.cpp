@@ -5,6 +5,7 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -93,8 +94,10 @@ public:
         }
         lit->appendChild(on);
         root->appendChild(lit);
-        if (_scene->mNumAnimations)
+        if (_scene->mNumAnimations) {
             animate(_scene->mAnimations[0]);
+            animateMorphs(_scene->mAnimations[0]);
+        }
         if (_scene->mNumAnimations > 1)
             Core::oxReportWarning("%s: %u animations; the first (\"%s\") drives the transforms", _file.c_str(),
                                   _scene->mNumAnimations, _scene->mAnimations[0]->mName.C_Str());
@@ -230,20 +233,24 @@ private:
     oxSmartPointer<oxNode> geometry(const aiMesh* mesh)
     {
         oxSmartPointer<oxAttrSet> surface = oxAttrSet::_instantiateRef();
-        const aiMaterial* material = mesh->mMaterialIndex < _scene->mNumMaterials ? _scene->mMaterials[mesh->mMaterialIndex] : nullptr;
+        const aiMaterial* material =
+            mesh->mMaterialIndex < _scene->mNumMaterials ? _scene->mMaterials[mesh->mMaterialIndex] : nullptr;
         aiString materialName;
         if (material && material->Get(AI_MATKEY_NAME, materialName) == AI_SUCCESS)
             surface->setName(materialName.C_Str());
         const Surface& s = _surfaces[std::min<size_t>(mesh->mMaterialIndex, _surfaces.size() - 1)];
         for (const oxSmartPointer<oxAttr>& a : s.attrs)
             surface->appendAttr(a);
-        oxSmartPointer<oxGeometry> node = oxGeometry::_instantiateRef();
-        node->setName(mesh->mName.C_Str());
-        surface->appendChild(node);
-
         int sets = 0;
         while (sets < int(AI_MAX_NUMBER_OF_TEXTURECOORDS) && sets < 8 && mesh->HasTextureCoords(unsigned(sets)))
             ++sets;
+        if (mesh->mNumAnimMeshes > 0 && !isSkinned(mesh)) {
+            surface->appendChild(morphGeometry(mesh, sets));
+            return surface;
+        }
+        oxSmartPointer<oxGeometry> node = oxGeometry::_instantiateRef();
+        node->setName(mesh->mName.C_Str());
+        surface->appendChild(node);
         oxVertexFormat format = oxVertexFormat::kPositions;
         if (mesh->HasNormals())
             format = format | oxVertexFormat::kNormals;
@@ -273,7 +280,14 @@ private:
                 g->setTextureCoord(i, set, oxVec2f(uv.x, uv.y));
             }
         }
-        // One primitive type a mesh (the importer sorts them); polygons are triangulated.
+        faces(mesh, g);
+        node->addGeometryAttr(g);
+        return surface;
+    }
+
+    // One primitive type a mesh (the importer sorts them); polygons are triangulated.
+    static void faces(const aiMesh* mesh, oxBaseGeometryAttr* g)
+    {
         unsigned corners = 3;
         OX_GFX_DRAW type = OX_GFX_DRAW_TRIANGLES;
         if (mesh->mPrimitiveTypes == aiPrimitiveType_POINT)
@@ -293,8 +307,98 @@ private:
         for (size_t i = 0; i < indices.size(); ++i)
             out->set(int(i), indices[i]);
         g->configurePrimitive(type, int(indices.size() / corners));
-        node->addGeometryAttr(g);
-        return surface;
+    }
+
+    static oxVertexData* fill(oxVertexData* data, const aiVector3D* from, unsigned count, int scalars)
+    {
+        float* to = reinterpret_cast<float*>(data->getData());
+        for (unsigned i = 0; i < count; ++i)
+            for (int k = 0; k < scalars; ++k)
+                to[size_t(i) * size_t(scalars) + size_t(k)] = from[i][unsigned(k)];
+        data->touch();
+        return data;
+    }
+
+    // A mesh with morph targets: an instance handing its weights to a morphed geometry
+    // attribute (blended on the device where it can), the targets as displacements from
+    // the base, the file's default weights set.
+    oxSmartPointer<oxNode> morphGeometry(const aiMesh* mesh, int sets)
+    {
+        oxSmartPointer<oxMorphedGeometryAttr> g = oxMorphedGeometryAttr::_instantiateRef();
+        const unsigned n = mesh->mNumVertices;
+        oxVertexArray2* v = g->configureVertexArray(int(n));
+        fill(v->addVertexData(OX_GFX_COMPONENT_POSITION, 0, OX_GFX_SCALAR_FLOAT, 3), mesh->mVertices, n, 3);
+        if (mesh->HasNormals())
+            fill(v->addVertexData(OX_GFX_COMPONENT_NORMAL, 0, OX_GFX_SCALAR_FLOAT, 3), mesh->mNormals, n, 3);
+        if (mesh->HasVertexColors(0)) {
+            float* to = reinterpret_cast<float*>(
+                v->addVertexData(OX_GFX_COMPONENT_COLOR, 0, OX_GFX_SCALAR_FLOAT, 4)->getData());
+            for (unsigned i = 0; i < n; ++i)
+                for (unsigned k = 0; k < 4; ++k)
+                    to[i * 4 + k] = mesh->mColors[0][i][k];
+        }
+        for (int set = 0; set < sets; ++set)
+            fill(v->addVertexData(OX_GFX_COMPONENT_TEXCOORD, set, OX_GFX_SCALAR_FLOAT, 2), mesh->mTextureCoords[set],
+                 n, 2);
+        faces(mesh, g);
+        oxMorphEntry* positions = g->appendMorphEntry(OX_GFX_COMPONENT_POSITION);
+        oxMorphEntry* normals = mesh->HasNormals() ? g->appendMorphEntry(OX_GFX_COMPONENT_NORMAL) : nullptr;
+        oxSmartPointer<oxMorphInstance2> morph = oxMorphInstance2::_instantiateRef();
+        morph->setName(mesh->mName.C_Str());
+        morph->setMorphGeometry(g);
+        morph->getCoefficient()->setCount(int(mesh->mNumAnimMeshes));
+        for (unsigned t = 0; t < mesh->mNumAnimMeshes; ++t) {
+            const aiAnimMesh* target = mesh->mAnimMeshes[t];
+            std::vector<aiVector3D> delta(n);
+            for (unsigned i = 0; i < n; ++i)
+                delta[i] = target->HasPositions() && i < target->mNumVertices ? target->mVertices[i] - mesh->mVertices[i]
+                                                                                 : aiVector3D();
+            fill(positions->addTarget(int(n)), delta.data(), n, 3);
+            if (normals) {
+                for (unsigned i = 0; i < n; ++i)
+                    delta[i] = target->HasNormals() && i < target->mNumVertices ? target->mNormals[i] - mesh->mNormals[i]
+                                                                                : aiVector3D();
+                fill(normals->addTarget(int(n)), delta.data(), n, 3);
+            }
+            morph->getCoefficient()->set(int(t), target->mWeight);
+        }
+        morph->updateCoefficientList();
+        _morphs[mesh] = morph;
+        return morph;
+    }
+
+    // The first animation's weight keys, on the morphs of the node they name.
+    void animateMorphs(const aiAnimation* a)
+    {
+        const double perSecond = ticksPerSecond(a);
+        for (unsigned c = 0; c < a->mNumMorphMeshChannels; ++c) {
+            const aiMeshMorphAnim* channel = a->mMorphMeshChannels[c];
+            const aiNode* n = _scene->mRootNode->FindNode(channel->mName);
+            for (unsigned i = 0; n && i < n->mNumMeshes; ++i) {
+                auto found = n->mMeshes[i] < _scene->mNumMeshes ? _morphs.find(_scene->mMeshes[n->mMeshes[i]])
+                                                                : _morphs.end();
+                if (found == _morphs.end() || channel->mNumKeys == 0)
+                    continue;
+                const int targets = found->second->getCoefficient()->getCount();
+                oxSmartPointer<oxMorphSequence> weights = oxMorphSequence::_instantiateRef();
+                weights->setCoefficientCount(targets);
+                weights->setKeyFrameCount(int(channel->mNumKeys));
+                for (unsigned k = 0; k < channel->mNumKeys; ++k) {
+                    const aiMeshMorphKey& key = channel->mKeys[k];
+                    weights->setTimeAsLong(int(k), int64_t(key.mTime / perSecond * 1e9));
+                    for (int t = 0; t < targets; ++t)
+                        weights->setKeyCoefficient(t, int(k), 0.0f);
+                    for (unsigned j = 0; j < key.mNumValuesAndWeights; ++j)
+                        if (key.mValues[j] < unsigned(targets))
+                            weights->setKeyCoefficient(int(key.mValues[j]), int(k), float(key.mWeights[j]));
+                }
+                weights->setDuration(std::max<int64_t>(int64_t(a->mDuration / perSecond * 1e9), 1));
+                weights->setPlayMode(oxMorphSequence::REPEAT);
+                weights->setInterpolationMethod(oxMorphSequence::LINEAR);
+                found->second->setMorphSequence(weights);
+                ++_sequences;
+            }
+        }
     }
 
     oxSmartPointer<oxNode> lights()
@@ -660,6 +764,7 @@ private:
     std::vector<const aiNode*> _boneNodes;
     std::map<std::string, int> _jointSlots;
     oxSmartPointer<oxActor> _actor;
+    std::map<const aiMesh*, oxSmartPointer<oxMorphInstance2>> _morphs;
 };
 
 } // namespace
@@ -677,6 +782,7 @@ oxSmartPointer<oxNode> oxImporter::importFile(const char* path)
 {
     _error.clear();
     _meshes = _textures = _sequences = 0;
+    _readSeconds = _convertSeconds = 0;
     if (!path || !*path) {
         _error = "no file named";
         return nullptr;
@@ -688,7 +794,10 @@ oxSmartPointer<oxNode> oxImporter::importFile(const char* path)
     const unsigned flags = aiProcess_Triangulate | aiProcess_JoinIdenticalVertices | aiProcess_SortByPType |
                            aiProcess_GenSmoothNormals | aiProcess_SplitLargeMeshes | aiProcess_ValidateDataStructure |
                            aiProcess_FindInvalidData | aiProcess_LimitBoneWeights;
+    const auto start = std::chrono::steady_clock::now();
     const aiScene* scene = importer.ReadFile(path, flags);
+    const auto read = std::chrono::steady_clock::now();
+    _readSeconds = std::chrono::duration<double>(read - start).count();
     if (!scene) {
         _error = std::string(path) + ": " + importer.GetErrorString();
         return nullptr;
@@ -705,6 +814,7 @@ oxSmartPointer<oxNode> oxImporter::importFile(const char* path)
     oxSmartPointer<oxBoundingBoxesMaker> bounds = oxBoundingBoxesMaker::_instantiateRef();
     bounds->setUseWholeAnimation();
     bounds->apply(root);
+    _convertSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - read).count();
     return root;
 }
 

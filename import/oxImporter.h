@@ -25,9 +25,15 @@ public:
     int getMeshCount() const { return _meshes; }
     int getTextureCount() const { return _textures; }
     int getSequenceCount() const { return _sequences; }
+    // Where the last import's time went: Assimp reading the file, and our making the graph
+    // (bounds included), in seconds.
+    double getReadSeconds() const { return _readSeconds; }
+    double getConvertSeconds() const { return _convertSeconds; }
 
 private:
     std::string _error;
+    double _readSeconds = 0;
+    double _convertSeconds = 0;
     int _meshes = 0;
     int _textures = 0;
     int _sequences = 0;

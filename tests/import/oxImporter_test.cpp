@@ -16,6 +16,7 @@
 using namespace Kel::Sg;
 using namespace Kel::Gfx;
 using Kel::Attrs::oxGeometryAttr;
+using Kel::Attrs::oxMorphedGeometryAttr;
 using Kel::Attrs::oxTextureBindAttr;
 using Kel::Attrs::oxTextureStateAttr;
 namespace fs = std::filesystem;
@@ -80,6 +81,7 @@ oxSmartPointer<oxImage> draw(oxNode* root, int64_t time, oxGLVisualContext* vc,
     traversal->setViewMatrix(view);
     traversal->setPerspective(-1, 45, 1, 0.1f, 20);
     vc->setMatrix(OX_GFX_MATRIX_PROJECTION, 0, traversal->getProjectionMatrix());
+    vc->setViewMatrix(view);
     traversal->setUserTimeState(true);
     traversal->setTimeAsLong(time);
     traversal->reset();
@@ -246,6 +248,49 @@ TEST_F(oxImporterTest, ASkinBecomesAnActorThatBendsWithItsAnimation)
     EXPECT_NE(frames[0]->getColor(50, 35), frames[1]->getColor(50, 35)) << "bent, the strip's top has moved";
     if (updated)
         GTEST_SKIP() << "wrote the skin's reference images";
+}
+
+// The glTF morph sample: a cube whose two targets are keyed over 4.2 s, drawn at two times.
+TEST_F(oxImporterTest, MorphTargetsBecomeAMorphInstanceKeyedByTheAnimation)
+{
+    oxImporter importer;
+    oxSmartPointer<oxNode> cube = importer.importFile(
+        (kModels / "glTF2/glTF-Sample-Models/AnimatedMorphCube-glTF/AnimatedMorphCube.gltf").c_str());
+    ASSERT_TRUE(cube) << importer.getError();
+    const std::vector<oxMorphInstance2*> morphs = all<oxMorphInstance2>(cube);
+    ASSERT_EQ(morphs.size(), 1u);
+    oxMorphedGeometryAttr* g = morphs[0]->getMorphGeometry();
+    ASSERT_TRUE(g);
+    ASSERT_EQ(g->getMorphList()->getCount(), 2) << "positions and normals";
+    EXPECT_EQ(g->getMorphList()->get(0)->getTargets()->getCount(), 2);
+    ASSERT_TRUE(morphs[0]->getMorphSequence());
+    EXPECT_EQ(morphs[0]->getMorphSequence()->getCoefficientCount(), 2);
+    EXPECT_EQ(importer.getSequenceCount(), 1);
+    // The keys reach both targets: half-way the first is up, at the end the second.
+    morphs[0]->update(1000000000);
+    const float early = morphs[0]->getCoefficient()->get(0);
+    morphs[0]->update(3000000000);
+    const float late = morphs[0]->getCoefficient()->get(1);
+    EXPECT_GT(early + late, 0.5f);
+
+    oxSmartPointer<oxGLVisualContext> vc = oxGLVisualContext::create(120, 120);
+    if (!vc)
+        GTEST_SKIP() << "no OpenGL device";
+    bool updated = false;
+    oxSmartPointer<oxImage> frames[2];
+    for (int i = 0; i < 2; ++i) {
+        const int64_t t = i == 0 ? 0 : 1500000000;
+        frames[i] = draw(cube, t, vc, oxVec3f(2.4f, 2.8f, 4.0f), oxVec3f(0, 0, 0));
+        EXPECT_TRUE(TestUtil::matchesGolden(
+            frames[i], std::string(OXSG_TEST_DATA_DIR) + "/import/morph-cube-" + std::to_string(i) + ".png", &updated));
+    }
+    int differing = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 120; ++x)
+            differing += frames[0]->getColor(x, y) != frames[1]->getColor(x, y);
+    EXPECT_GT(differing, 200) << "the cube changed shape";
+    if (updated)
+        GTEST_SKIP() << "wrote the morph cube's reference images";
 }
 
 // Every model of the package in a format Assimp reads loads or is refused with a message.
