@@ -76,10 +76,21 @@ struct Errors {
     double p99 = 0;
 };
 
+Errors summarise(std::vector<double>& errors)
+{
+    Errors out;
+    if (errors.empty())
+        return out;
+    std::sort(errors.begin(), errors.end());
+    out.largest = errors.back();
+    out.p99 = errors[std::min(errors.size() - 1, size_t(std::ceil(0.99 * double(errors.size()))) - 1)];
+    return out;
+}
+
 // The distance between where two matrices put points kProbeDistance from the origin along
 // each axis, both ways, at every sample; the largest and the 99th percentile.
 template <class Evaluate>
-Errors measure(Seq* reference, Evaluate&& evaluate)
+Errors measure(Seq* reference, Evaluate&& evaluate, std::vector<double>& pool)
 {
     std::vector<int64_t> times;
     const int keys = reference->getKeyFrameCount();
@@ -105,13 +116,8 @@ Errors measure(Seq* reference, Evaluate&& evaluate)
             worst = std::max(worst, double((a.transformPoint(p) - b.transformPoint(p)).length()));
         errors.push_back(worst);
     }
-    Errors out;
-    if (errors.empty())
-        return out;
-    std::sort(errors.begin(), errors.end());
-    out.largest = errors.back();
-    out.p99 = errors[std::min(errors.size() - 1, size_t(std::ceil(0.99 * double(errors.size()))) - 1)];
-    return out;
+    pool.insert(pool.end(), errors.begin(), errors.end());
+    return summarise(errors);
 }
 
 struct Named {
@@ -172,6 +178,9 @@ void printErrors(const std::vector<Named>& sequences)
                 double(kProbeDistance) * 100);
     std::printf("  %-24s %10s | %10s %8s %8s | %10s %8s %8s\n", "name", "bytes", "16-bit", "largest", "99%",
                 "QS", "largest", "99%");
+    // Every sample of every measured sequence, and the bytes before and after, for the whole.
+    std::vector<double> copyPool, qsPool;
+    size_t rawBytes = 0, copyBytes = 0, qsBytes = 0;
     for (const Named& n : sequences) {
         Seq* s = n.sequence;
         if (s->getKeyFrameCount() < 1 || s->getUniformTimeState()) {
@@ -188,7 +197,8 @@ void printErrors(const std::vector<Named>& sequences)
                                  listBytes(lossy->getQuaternionList()) - listBytes(lossy->getScaleList());
             lossy->uncompress(true);
             lossy->reset();
-            const Errors e = measure(s, [&](oxMatrix44f& m, int64_t t) { lossy->getMatrix(m, t); });
+            const Errors e = measure(s, [&](oxMatrix44f& m, int64_t t) { lossy->getMatrix(m, t); }, copyPool);
+            copyBytes += bytes;
             char buffer[64];
             std::snprintf(buffer, sizeof buffer, "%10zu %8.3f %8.3f", bytes, e.largest * 1000, e.p99 * 1000);
             copyColumns = buffer;
@@ -203,7 +213,8 @@ void printErrors(const std::vector<Named>& sequences)
                     : oxCompressedAnimationSequenceQS::_instantiateRef();
             qs->configure(s);
             const int64_t offset = s->getKeyFrameTimeOffset();
-            const Errors e = measure(s, [&](oxMatrix44f& m, int64_t t) { qs->getMatrix(m, t - offset); });
+            const Errors e = measure(s, [&](oxMatrix44f& m, int64_t t) { qs->getMatrix(m, t - offset); }, qsPool);
+            qsBytes += compressedBytes(qs);
             char buffer[64];
             std::snprintf(buffer, sizeof buffer, "%10zu %8.3f %8.3f", compressedBytes(qs), e.largest * 1000,
                           e.p99 * 1000);
@@ -211,7 +222,39 @@ void printErrors(const std::vector<Named>& sequences)
         }
         std::printf("  %-24s %10zu | %s | %s\n", n.name.c_str(), sequenceBytes(s), copyColumns.c_str(),
                     qsColumns.c_str());
+        rawBytes += sequenceBytes(s);
     }
+    const Errors copy = summarise(copyPool), qs = summarise(qsPool);
+    std::printf("  %-24s %10zu | %10zu %8.3f %8.3f | %10zu %8.3f %8.3f\n", "(all)", rawBytes, copyBytes,
+                copy.largest * 1000, copy.p99 * 1000, qsBytes, qs.largest * 1000, qs.p99 * 1000);
+    std::printf("  ratio: 16-bit %.1f:1, QS %.1f:1\n", copyBytes ? double(rawBytes) / double(copyBytes) : 0.0,
+                qsBytes ? double(rawBytes) / double(qsBytes) : 0.0);
+}
+
+// The objects of a graph an animation listing looks at, each once, in graph order.
+void collect(oxNode* node, std::vector<oxObject*>& out, int depth = 0)
+{
+    if (!node || depth > 256 || std::find(out.begin(), out.end(), node) != out.end())
+        return;
+    auto add = [&](oxObject* o) {
+        if (o && std::find(out.begin(), out.end(), o) == out.end())
+            out.push_back(o);
+    };
+    add(node);
+    if (oxTransform* t = oxTransform::dynamicCast(node))
+        add(t->getTransformSource());
+    if (oxActor* actor = oxActor::dynamicCast(node))
+        if (oxAnimationDatabase* database = actor->getAnimationDatabase())
+            for (int i = 0; i < database->getAnimationList()->getCount(); ++i)
+                if (oxAnimation* a = database->getAnimationList()->get(i)) {
+                    add(a);
+                    for (int k = 0; k < a->getTrackCount(); ++k)
+                        if (oxAnimationTrack* track = a->getTrackList()->get(k))
+                            add(track->getSource());
+                }
+    if (oxGroup* group = oxGroup::dynamicCast(node))
+        for (int i = 0; i < group->getChildCount(); ++i)
+            collect(group->getChild(i), out, depth + 1);
 }
 
 int runAnim(int argc, char** argv)
@@ -237,34 +280,50 @@ int runAnim(int argc, char** argv)
     }
     Kel::libOXCore_arkRegister();
     oxArkRegisterForOXBFiles();
+    // The objects to look at: every object of a scene file, or what an imported model's
+    // graph holds (its transforms' sources, its actors' animations and their tracks').
+    std::vector<oxObject*> objects;
+    oxSmartPointer<oxNode> model;
     oxsg::WarningScope warnings;
     oxOXBReader reader;
-    if (reader.readFile(path) != kSuccess) {
-        std::fprintf(stderr, "oxsg anim: %s\n", reader.getError().c_str());
-        return 1;
+    if (oxsg::isImportable(path)) {
+        std::string error;
+        model = oxsg::readScene("anim", path, error);
+        if (!model) {
+            std::fprintf(stderr, "oxsg anim: %s\n", error.c_str());
+            return 1;
+        }
+        collect(model, objects);
+    } else {
+        if (reader.readFile(path) != kSuccess) {
+            std::fprintf(stderr, "oxsg anim: %s\n", reader.getError().c_str());
+            return 1;
+        }
+        for (uint32_t n = 1; n <= reader.getObjectCount(); ++n)
+            objects.push_back(reader.getObject(n));
     }
     // Sequences are named after the transforms they drive, or the animation and bone they
     // move, or by their number in the file.
     std::map<const oxObject*, std::string> names;
-    for (uint32_t n = 1; n <= reader.getObjectCount(); ++n) {
-        if (const oxTransform* t = oxTransform::dynamicCast(reader.getObject(n)))
+    for (oxObject* object : objects) {
+        if (const oxTransform* t = oxTransform::dynamicCast(object))
             if (t->getTransformSource() && !t->getName().view().empty())
                 names.emplace(t->getTransformSource(), std::string(t->getName().view()));
-        if (const oxAnimation* a = oxAnimation::dynamicCast(reader.getObject(n)))
+        if (const oxAnimation* a = oxAnimation::dynamicCast(object))
             for (int i = 0; i < a->getTrackCount(); ++i)
                 if (const oxAnimationTrack* track = a->getTrackList()->get(i); track && track->getSource())
                     names.emplace(track->getSource(),
                                   std::string(a->getName().view()) + " " + std::string(track->getName().view()));
     }
     std::vector<Named> sequences;
-    for (uint32_t n = 1; n <= reader.getObjectCount(); ++n)
-        if (Seq* s = Seq::dynamicCast(reader.getObject(n))) {
+    for (size_t n = 0; n < objects.size(); ++n)
+        if (Seq* s = Seq::dynamicCast(objects[n])) {
             auto found = names.find(s);
-            sequences.push_back({found != names.end() ? found->second : "#" + std::to_string(n), s});
+            sequences.push_back({found != names.end() ? found->second : "#" + std::to_string(n + 1), s});
         }
     std::vector<oxAnimation*> animations;
-    for (uint32_t n = 1; n <= reader.getObjectCount(); ++n)
-        if (oxAnimation* a = oxAnimation::dynamicCast(reader.getObject(n)))
+    for (oxObject* object : objects)
+        if (oxAnimation* a = oxAnimation::dynamicCast(object))
             animations.push_back(a);
     printAnimations(animations);
     printSequences(sequences);
