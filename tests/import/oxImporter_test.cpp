@@ -79,7 +79,8 @@ oxSmartPointer<oxImage> draw(oxNode* root, int64_t time, oxGLVisualContext* vc,
     oxMatrix44f view;
     view.lookAt(eye, centre, oxVec3f(0, 1, 0));
     traversal->setViewMatrix(view);
-    traversal->setPerspective(-1, 45, 1, 0.1f, 20);
+    const float distance = (eye - centre).length();
+    traversal->setPerspective(-1, 45, 1, distance < 10 ? 0.1f : 0.05f * distance, std::max(20.0f, 20 * distance));
     vc->setMatrix(OX_GFX_MATRIX_PROJECTION, 0, traversal->getProjectionMatrix());
     vc->setViewMatrix(view);
     traversal->setUserTimeState(true);
@@ -291,6 +292,59 @@ TEST_F(oxImporterTest, MorphTargetsBecomeAMorphInstanceKeyedByTheAnimation)
     EXPECT_GT(differing, 200) << "the cube changed shape";
     if (updated)
         GTEST_SKIP() << "wrote the morph cube's reference images";
+}
+
+// A dozen glTF samples of the package draw something, from a view that holds their bounds,
+// and the animated ones change with time.
+TEST_F(oxImporterTest, ADozenGltfSamplesDrawAndTheAnimatedOnesMove)
+{
+    oxSmartPointer<oxGLVisualContext> vc = oxGLVisualContext::create(96, 96);
+    if (!vc)
+        GTEST_SKIP() << "no OpenGL device";
+    const std::pair<const char*, bool> samples[] = {
+        {"BoxTextured-glTF-techniqueWebGL/BoxTextured.gltf", false},
+        {"BoxTextured-glTF-pbrSpecularGlossiness/BoxTextured.gltf", false},
+        {"BoxTexcoords-glTF/boxTexcoords.gltf", false},
+        {"BoxBadNormals-glTF-Binary/BoxBadNormals.glb", false},
+        {"cameras/Cameras.gltf", false},
+        {"ClearCoat-glTF/ClearCoatTest.gltf", false},
+        {"textureTransform/TextureTransformTest.gltf", false},
+        {"2CylinderEngine-glTF-Binary/2CylinderEngine.glb", false},
+        {"glTF-Asset-Generator/Mesh_PrimitiveMode/Mesh_PrimitiveMode_00.gltf", false},
+        {"glTF-Asset-Generator/Mesh_PrimitiveMode/Mesh_PrimitiveMode_07.gltf", false},
+        {"simple_skin/simple_skin.gltf", true},
+        {"glTF-Sample-Models/AnimatedMorphCube-glTF/AnimatedMorphCube.gltf", true}};
+    const uint32_t sky = [&] {
+        oxSmartPointer<oxGroup> empty = oxGroup::_instantiateRef();
+        return draw(empty, 0, vc)->getColor(0, 0);
+    }();
+    for (const auto& [file, animated] : samples) {
+        SCOPED_TRACE(file);
+        oxImporter importer;
+        oxSmartPointer<oxNode> model = importer.importFile((kModels / "glTF2" / file).c_str());
+        ASSERT_TRUE(model) << importer.getError();
+        oxSmartPointer<oxBoundingBoxesMaker> maker = oxBoundingBoxesMaker::_instantiateRef();
+        maker->setTime(0);
+        oxBox3f box = maker->getBoundingBox(model)->getBox();
+        ASSERT_FALSE(box.isEmpty());
+        const oxVec3f centre = (box.min + box.max) * 0.5f;
+        const float radius = std::max((box.max - box.min).length() * 0.5f, 1e-3f);
+        const oxVec3f eye = centre + oxVec3f(0.5f, 0.6f, 1.0f).normalized() * (3.0f * radius);
+        oxSmartPointer<oxImage> frames[2];
+        for (int i = 0; i < 2; ++i)
+            frames[i] = draw(model, i * 1500000000, vc, eye, centre);
+        int drawn = 0, moved = 0;
+        for (int y = 0; y < 96; ++y)
+            for (int x = 0; x < 96; ++x) {
+                drawn += frames[0]->getColor(x, y) != sky;
+                moved += frames[0]->getColor(x, y) != frames[1]->getColor(x, y);
+            }
+        EXPECT_GT(drawn, 40);
+        if (animated)
+            EXPECT_GT(moved, 20);
+        else
+            EXPECT_EQ(moved, 0);
+    }
 }
 
 // Every model of the package in a format Assimp reads loads or is refused with a message.
