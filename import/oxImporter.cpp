@@ -158,13 +158,13 @@ private:
     {
         Surface s;
         aiColor4D diffuse(0.8f, 0.8f, 0.8f, 1), base, specular(0, 0, 0, 1), emissive(0, 0, 0, 1), ambient;
+        // A base colour carries its alpha (Assimp repeats it as the opacity); other formats
+        // give the opacity apart.
+        float opacity = 1;
         if (m->Get(AI_MATKEY_BASE_COLOR, base) == AI_SUCCESS)
             diffuse = base;
-        else
-            m->Get(AI_MATKEY_COLOR_DIFFUSE, diffuse);
-        float opacity = 1;
-        if (m->Get(AI_MATKEY_OPACITY, opacity) == AI_SUCCESS && opacity < 1)
-            diffuse.a *= opacity;
+        else if (m->Get(AI_MATKEY_COLOR_DIFFUSE, diffuse), m->Get(AI_MATKEY_OPACITY, opacity) == AI_SUCCESS)
+            diffuse.a *= std::clamp(opacity, 0.0f, 1.0f);
         m->Get(AI_MATKEY_COLOR_SPECULAR, specular);
         m->Get(AI_MATKEY_COLOR_EMISSIVE, emissive);
         float shininess = 0;

@@ -6,8 +6,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <string>
 
+#include "import/oxImageFiles.h"
 #include "import/oxImporter.h"
 #include "platform/attrs/OXAttrs.h"
 #include "platform/gfxgl/OXGfxGL.h"
@@ -15,6 +18,7 @@
 
 using namespace Kel::Sg;
 using namespace Kel::Gfx;
+using namespace Kel::Attrs;
 using Kel::Attrs::oxGeometryAttr;
 using Kel::Attrs::oxMorphedGeometryAttr;
 using Kel::Attrs::oxTextureBindAttr;
@@ -345,6 +349,91 @@ TEST_F(oxImporterTest, ADozenGltfSamplesDrawAndTheAnimatedOnesMove)
         else
             EXPECT_EQ(moved, 0);
     }
+}
+
+// glTF's alpha modes: BLEND is blended work, MASK an alpha test at the cutoff, OPAQUE
+// neither; double-sided materials draw back faces.
+TEST_F(oxImporterTest, AlphaModesAndDoubleSidednessBecomeState)
+{
+    const fs::path file = fs::temp_directory_path() / "oximporter-alpha.gltf";
+    std::ofstream(file) << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0, 1, 2]}],
+      "nodes": [{"mesh": 0, "name": "glass"}, {"mesh": 1, "name": "leaf"}, {"mesh": 2, "name": "stone"}],
+      "meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "material": 0}]},
+                 {"primitives": [{"attributes": {"POSITION": 0}, "material": 1}]},
+                 {"primitives": [{"attributes": {"POSITION": 0}, "material": 2}]}],
+      "materials": [{"name": "glass", "alphaMode": "BLEND",
+                     "pbrMetallicRoughness": {"baseColorFactor": [0.2, 0.4, 0.9, 0.5]}},
+                    {"name": "leaf", "alphaMode": "MASK", "alphaCutoff": 0.3, "doubleSided": true},
+                    {"name": "stone"}],
+      "buffers": [{"byteLength": 36,
+                   "uri": "data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}],
+      "bufferViews": [{"buffer": 0, "byteLength": 36}],
+      "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",
+                     "min": [0, 0, 0], "max": [1, 1, 0]}]})";
+    oxImporter importer;
+    oxSmartPointer<oxNode> model = importer.importFile(file.c_str());
+    fs::remove(file);
+    ASSERT_TRUE(model) << importer.getError();
+    std::map<std::string, oxGeometry*> byName;
+    for (oxGeometry* g : all<oxGeometry>(model))
+        byName[std::string(g->getParent(0)->getName().view())] = g;
+    ASSERT_EQ(byName.size(), 3u);
+    oxGeometry *glass = byName["glass"], *leaf = byName["leaf"], *stone = byName["stone"];
+    ASSERT_TRUE(glass && leaf && stone);
+    ASSERT_TRUE(attrOf<oxBlendStateAttr>(glass));
+    EXPECT_TRUE(attrOf<oxBlendStateAttr>(glass)->getEnabled());
+    EXPECT_TRUE(attrOf<oxBlendFunctionAttr>(glass));
+    EXPECT_FLOAT_EQ(attrOf<oxMaterialAttr>(glass)->getDiffuse().w, 0.5f);
+    EXPECT_FALSE(attrOf<oxAlphaStateAttr>(glass));
+    ASSERT_TRUE(attrOf<oxAlphaStateAttr>(leaf));
+    EXPECT_TRUE(attrOf<oxAlphaStateAttr>(leaf)->getEnabled());
+    ASSERT_TRUE(attrOf<oxAlphaFunctionAttr>(leaf));
+    EXPECT_FLOAT_EQ(attrOf<oxAlphaFunctionAttr>(leaf)->getReference(), 0.3f);
+    EXPECT_EQ(attrOf<oxAlphaFunctionAttr>(leaf)->getFunction(), OX_GFX_COMPARE_GREATER_EQUAL);
+    EXPECT_FALSE(attrOf<oxCullFaceAttr>(leaf)->getEnabled()) << "double-sided";
+    EXPECT_FALSE(attrOf<oxBlendStateAttr>(stone));
+    EXPECT_FALSE(attrOf<oxAlphaStateAttr>(stone));
+    EXPECT_TRUE(attrOf<oxCullFaceAttr>(stone)->getEnabled());
+}
+
+// Textures in JPEG (the OBJ spider's, named with Windows separators), and broken bytes.
+TEST_F(oxImporterTest, JpegTexturesAreReadAndBrokenPicturesRefused)
+{
+    TestUtil::WarningCatcher warnings;
+    oxImporter importer;
+    oxSmartPointer<oxNode> spider = importer.importFile((kModels / "OBJ/spider.obj").c_str());
+    ASSERT_TRUE(spider) << importer.getError();
+    EXPECT_GE(importer.getTextureCount(), 3);
+    EXPECT_FALSE(warnings.contains("cannot be read"));
+    int textured = 0;
+    for (oxGeometry* g : all<oxGeometry>(spider))
+        if (oxTextureBindAttr* bind = attrOf<oxTextureBindAttr>(g)) {
+            oxImage* image = bind->getTexture()->getImage(0);
+            ASSERT_TRUE(image);
+            EXPECT_GT(image->getWidth(), 0);
+            ++textured;
+        }
+    EXPECT_GT(textured, 0);
+
+    std::ifstream in(kModels / "OBJ/SpiderTex.jpg", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 1000u);
+    oxSmartPointer<oxImage> image = oxImage::_instantiateRef();
+    EXPECT_TRUE(readImage(image, bytes.data(), bytes.size(), "whole"));
+    // A header cut short is refused; a picture cut short keeps its size, libjpeg filling the
+    // missing rows.
+    for (size_t cut : {size_t(3), size_t(100)}) {
+        SCOPED_TRACE(cut);
+        TestUtil::WarningCatcher broken;
+        oxSmartPointer<oxImage> part = oxImage::_instantiateRef();
+        EXPECT_FALSE(readImage(part, bytes.data(), cut, "part"));
+        EXPECT_TRUE(broken.contains("part: broken JPEG"));
+    }
+    oxSmartPointer<oxImage> half = oxImage::_instantiateRef();
+    if (readImage(half, bytes.data(), bytes.size() / 2, "half")) {
+        EXPECT_EQ(half->getWidth(), image->getWidth());
+    }
+    EXPECT_FALSE(readImage(image, "GIF89a", 6, "gif"));
 }
 
 // Every model of the package in a format Assimp reads loads or is refused with a message.
