@@ -194,6 +194,17 @@ TEST_F(oxImporterTest, TheEngineKeepsItsHierarchyAndCameraAndMotionCaptureMoves)
     for (oxAttrSet* s : all<oxAttrSet>(engine))
         shared += s->getParentCount() > 1;
     EXPECT_GT(shared, 0);
+    if (oxSmartPointer<oxGLVisualContext> vc = oxGLVisualContext::create(160, 120)) {
+        oxBox3f box = oxBoundingBoxesMaker::_instantiateRef()->getBoundingBox(engine)->getBox();
+        const oxVec3f centre = (box.min + box.max) * 0.5f;
+        const float radius = (box.max - box.min).length() * 0.5f;
+        bool updated = false;
+        EXPECT_TRUE(TestUtil::matchesGolden(
+            draw(engine, 0, vc, centre + oxVec3f(0.4f, 0.5f, 1.0f).normalized() * (2.2f * radius), centre),
+            std::string(OXSG_TEST_DATA_DIR) + "/import/engine.png", &updated));
+        if (updated)
+            GTEST_SKIP() << "wrote the engine's reference image";
+    }
 
     // A motion-capture clip keys every joint's transform.
     oxSmartPointer<oxNode> walk = importer.importFile((kModels / "BVH/01_01.bvh").c_str());
