@@ -717,35 +717,44 @@ private:
         actor->setAppearanceByName("look");
         actor->getCombiner()->add(clips[0], oxAnimationState::kOverride, oxAnimationState::kNone,
                                   oxAnimationState::kPlaying, 0);
-        _actor = actor;
         return actor;
+    }
+
+    // The key at or before `time` and the fraction of the way to the next; false when the
+    // value is that key's alone (before the first, after the last, on a key).
+    template <class Key>
+    static bool span(const Key* keys, unsigned count, double time, unsigned& k, float& f)
+    {
+        k = 0;
+        while (k + 1 < count && keys[k + 1].mTime <= time)
+            ++k;
+        if (k + 1 >= count || keys[k].mTime >= time)
+            return false;
+        f = float((time - keys[k].mTime) / (keys[k + 1].mTime - keys[k].mTime));
+        return true;
     }
 
     static aiVector3D sample(const aiVectorKey* keys, unsigned count, double time, aiVector3D rest)
     {
+        unsigned k;
+        float f;
         if (!count)
             return rest;
-        unsigned k = 0;
-        while (k + 1 < count && keys[k + 1].mTime <= time)
-            ++k;
-        if (k + 1 >= count || keys[k].mTime >= time)
+        if (!span(keys, count, time, k, f))
             return keys[k].mValue;
-        const double f = (time - keys[k].mTime) / (keys[k + 1].mTime - keys[k].mTime);
-        return keys[k].mValue + (keys[k + 1].mValue - keys[k].mValue) * float(f);
+        return keys[k].mValue + (keys[k + 1].mValue - keys[k].mValue) * f;
     }
 
     static aiQuaternion sample(const aiQuatKey* keys, unsigned count, double time)
     {
+        unsigned k;
+        float f;
         if (!count)
             return aiQuaternion();
-        unsigned k = 0;
-        while (k + 1 < count && keys[k + 1].mTime <= time)
-            ++k;
-        if (k + 1 >= count || keys[k].mTime >= time)
+        if (!span(keys, count, time, k, f))
             return keys[k].mValue;
-        const double f = (time - keys[k].mTime) / (keys[k + 1].mTime - keys[k].mTime);
         aiQuaternion out;
-        aiQuaternion::Interpolate(out, keys[k].mValue, keys[k + 1].mValue, float(f));
+        aiQuaternion::Interpolate(out, keys[k].mValue, keys[k + 1].mValue, f);
         return out.Normalize();
     }
 
@@ -763,7 +772,6 @@ private:
     const aiNode* _skeletonRoot = nullptr;
     std::vector<const aiNode*> _boneNodes;
     std::map<std::string, int> _jointSlots;
-    oxSmartPointer<oxActor> _actor;
     std::map<const aiMesh*, oxSmartPointer<oxMorphInstance2>> _morphs;
 };
 

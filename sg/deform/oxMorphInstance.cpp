@@ -14,39 +14,57 @@ namespace {
 // Vertex v's new value is the already blended one when an earlier target of this blend
 // wrote it (its dirty bit), the base's otherwise, plus w × the displacement. The choice is a
 // select, not a branch: which vertices earlier targets shared follows no pattern the
-// processor could predict. The indices ascend, so the word of dirty bits in use stays in a
-// register until they move past it, instead of going through memory once per vertex.
-// Returns the indices that name no vertex.
+// processor could predict. Returns the indices that name no vertex.
+// The dirty bits of a blend walked in ascending vertex order: the word in use stays in a
+// register until the indices move past it, instead of going through memory once per vertex.
+class DirtyWords {
+public:
+    explicit DirtyWords(uint32_t* dirty) : _dirty(dirty) {}
+    ~DirtyWords()
+    {
+        if (_at != ~0u)
+            _dirty[_at] = _word;
+    }
+    // Whether v was written in this blend; marks it written.
+    bool testAndSet(uint32_t v)
+    {
+        if ((v >> 5) != _at) {
+            if (_at != ~0u)
+                _dirty[_at] = _word;
+            _at = v >> 5;
+            _word = _dirty[_at];
+        }
+        const uint32_t bit = 1u << (v & 31);
+        const bool was = (_word & bit) != 0;
+        _word |= bit;
+        return was;
+    }
+
+private:
+    uint32_t* _dirty;
+    uint32_t _at = ~0u, _word = 0;
+};
+
 int blendTarget(uint8_t* out, const uint8_t* base, size_t stride, uint32_t* dirty, uint32_t vertexCount,
                 const int32_t* index, int count, const oxVec3f* displacement, float w)
 {
     int bad = 0;
-    uint32_t at = ~0u, word = 0;
+    DirtyWords words(dirty);
     for (int k = 0; k < count; ++k) {
         const uint32_t v = uint32_t(index[k]);
         if (v >= vertexCount) {
             ++bad;
             continue;
         }
-        if ((v >> 5) != at) {
-            if (at != ~0u)
-                dirty[at] = word;
-            at = v >> 5;
-            word = dirty[at];
-        }
-        const uint32_t bit = 1u << (v & 31);
         uint8_t* to = out + size_t(v) * stride;
-        const uint8_t* from = (word & bit) ? to : base + size_t(v) * stride;
+        const uint8_t* from = words.testAndSet(v) ? to : base + size_t(v) * stride;
         float p[3];
         std::memcpy(p, from, sizeof p);
         p[0] += w * displacement[k].x;
         p[1] += w * displacement[k].y;
         p[2] += w * displacement[k].z;
         std::memcpy(to, p, sizeof p);
-        word |= bit;
     }
-    if (at != ~0u)
-        dirty[at] = word;
     return bad;
 }
 
@@ -56,26 +74,16 @@ int restoreTarget(uint8_t* out, const uint8_t* base, size_t stride, uint32_t* di
                   const int32_t* index, int count)
 {
     int bad = 0;
-    uint32_t at = ~0u, word = 0;
+    DirtyWords words(dirty);
     for (int k = 0; k < count; ++k) {
         const uint32_t v = uint32_t(index[k]);
         if (v >= vertexCount) {
             ++bad;
             continue;
         }
-        if ((v >> 5) != at) {
-            if (at != ~0u)
-                dirty[at] = word;
-            at = v >> 5;
-            word = dirty[at];
-        }
-        const uint32_t bit = 1u << (v & 31);
-        if (!(word & bit))
+        if (!words.testAndSet(v))
             std::memcpy(out + size_t(v) * stride, base + size_t(v) * stride, 3 * sizeof(float));
-        word |= bit;
     }
-    if (at != ~0u)
-        dirty[at] = word;
     return bad;
 }
 
