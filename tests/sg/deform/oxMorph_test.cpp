@@ -10,6 +10,7 @@
 #include "platform/core/oxOXBWriter.h"
 #include "platform/gfx/oxRecordingVisualContext.h"
 #include "sg/OXSg.h"
+#include "tests/sg/deform/oxDeclaredFields.h"
 #include "tests/sg/core/oxbTestSupport.h"
 #include "tests/sg/traversal/oxSorterAllocationCounter.h"
 
@@ -773,16 +774,7 @@ TEST_F(MorphTest, TransformMovesACopyOfTheBaseAndMorphsGetNoStoredBound)
 
 TEST_F(MorphTest, ClassesRegisterWithTheirDeclaredFieldsInOrder)
 {
-    auto names = [](const char* type) {
-        std::string out;
-        const oxMetaObject* meta = oxMetaObject::findType(type);
-        if (!meta)
-            return std::string("missing");
-        for (int i = 0; i < meta->getMetaFieldCount(); ++i)
-            if (meta->getIndexedMetaField(i)->getOwner() == meta)
-                out += std::string(meta->getIndexedMetaField(i)->getName()) + " ";
-        return out;
-    };
+    const auto names = oxDeclaredFieldNames;
     EXPECT_EQ(names("oxMorphBase"), "_vertexArray _indexArray _vertCount _coefCount _posDispList _posIndexList "
                                     "_normDispList _normIndexList _primType _numPrims _offset _primLengths "
                                     "_stripLengths ");

@@ -8,6 +8,7 @@
 #include "platform/attrs/OXAttrs.h"
 #include "platform/gfx/oxRecordingVisualContext.h"
 #include "sg/OXSg.h"
+#include "tests/sg/deform/oxDeclaredFields.h"
 #include "tests/sg/core/oxbTestSupport.h"
 
 using namespace Kel::Sg;
@@ -442,16 +443,7 @@ TEST_F(MrmTest, TheBoundHoldsEveryVertexOfTheCore)
 
 TEST_F(MrmTest, RecordsRegisterWithTheirDeclaredFields)
 {
-    auto names = [](const char* type) {
-        std::string out;
-        const oxMetaObject* meta = oxMetaObject::findType(type);
-        if (!meta)
-            return std::string("missing");
-        for (int i = 0; i < meta->getMetaFieldCount(); ++i)
-            if (meta->getIndexedMetaField(i)->getOwner() == meta)
-                out += std::string(meta->getIndexedMetaField(i)->getName()) + " ";
-        return out;
-    };
+    const auto names = oxDeclaredFieldNames;
     EXPECT_EQ(names("_vertex"), "position normal colors textures blend_weights blend_indices que neighbor_edges "
                                 "neighbor_faces parent_vertex parent_index index final_index ");
     EXPECT_EQ(names("_edge"), "cost vertex face optimal which ");
