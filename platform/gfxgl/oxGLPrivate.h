@@ -25,6 +25,7 @@ namespace Kel::Gfx {
     X(PFNGLGENFRAMEBUFFERSPROC, GenFramebuffers)                             \
     X(PFNGLDELETEFRAMEBUFFERSPROC, DeleteFramebuffers)                       \
     X(PFNGLBINDFRAMEBUFFERPROC, BindFramebuffer)                             \
+    X(PFNGLBLITFRAMEBUFFERPROC, BlitFramebuffer)                             \
     X(PFNGLFRAMEBUFFERTEXTURE2DPROC, FramebufferTexture2D)                   \
     X(PFNGLFRAMEBUFFERRENDERBUFFERPROC, FramebufferRenderbuffer)             \
     X(PFNGLCHECKFRAMEBUFFERSTATUSPROC, CheckFramebufferStatus)               \

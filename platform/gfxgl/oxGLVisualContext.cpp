@@ -69,10 +69,8 @@ Core::oxSmartPointer<oxGLVisualContext> oxGLVisualContext::create(int width, int
 
 bool oxGLVisualContext::open(int width, int height)
 {
-    if (width <= 0 || height <= 0 || width > kMaxSize || height > kMaxSize) {
-        Core::oxReportWarning("oxGLVisualContext: no frame buffer of %dx%d pixels", width, height);
+    if (!sizeOk(width, height))
         return false;
-    }
     if (!hasExtension(eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS), "EGL_MESA_platform_surfaceless")) {
         warn("no EGL display: EGL offers no surfaceless platform (EGL_MESA_platform_surfaceless)", eglGetError());
         return false;
@@ -121,20 +119,38 @@ bool oxGLVisualContext::open(int width, int height)
         close();
         return false;
     }
-    const char* missing = nullptr;
-    if (!oxGL.load(&missing)) {
-        Core::oxReportWarning("oxGLVisualContext: OpenGL lacks %s", missing);
-        close();
-        return false;
-    }
+    return setUp(width, height);
+}
 
-    oxGL.GenRenderbuffers(1, &_colorBuffer);
+bool oxGLVisualContext::sizeOk(int width, int height)
+{
+    if (width > 0 && height > 0 && width <= kMaxSize && height <= kMaxSize)
+        return true;
+    Core::oxReportWarning("oxGLVisualContext: no frame buffer of %dx%d pixels", width, height);
+    return false;
+}
+
+Core::oxSmartPointer<oxGLVisualContext> oxGLVisualContext::createInCurrentContext(int width, int height)
+{
+    if (!sizeOk(width, height))
+        return nullptr;
+    if (!glGetString(GL_VERSION)) {
+        warn("no OpenGL context is current on this thread");
+        return nullptr;
+    }
+    Core::oxSmartPointer<oxGLVisualContext> vc = _instantiateRef();
+    vc->_adopted = true;
+    if (!vc->setUp(width, height))
+        return nullptr;
+    return vc;
+}
+
+bool oxGLVisualContext::allocateFrameBuffer(int width, int height)
+{
     oxGL.BindRenderbuffer(GL_RENDERBUFFER, _colorBuffer);
     oxGL.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-    oxGL.GenRenderbuffers(1, &_depthBuffer);
     oxGL.BindRenderbuffer(GL_RENDERBUFFER, _depthBuffer);
     oxGL.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
-    oxGL.GenFramebuffers(1, &_frameBuffer);
     oxGL.BindFramebuffer(GL_FRAMEBUFFER, _frameBuffer);
     oxGL.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, _colorBuffer);
     oxGL.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, _depthBuffer);
@@ -142,17 +158,71 @@ bool oxGLVisualContext::open(int width, int height)
     GLenum error = glGetError();
     if (error == GL_OUT_OF_MEMORY) {
         Core::oxReportWarning("oxGLVisualContext: no memory for a %dx%d frame buffer", width, height);
-        close();
         return false;
     }
     if (status != GL_FRAMEBUFFER_COMPLETE) {
         Core::oxReportWarning("oxGLVisualContext: no %dx%d frame buffer (status 0x%04x)", width, height,
                               unsigned(status));
-        close();
         return false;
     }
     _width = width;
     _height = height;
+    return true;
+}
+
+bool oxGLVisualContext::setSize(int width, int height)
+{
+    if (width == _width && height == _height)
+        return isOpen();
+    if (!use() || !sizeOk(width, height))
+        return false;
+    if (_recording >= 0) {
+        Core::oxReportWarning("oxGLVisualContext: the frame buffer cannot change size while a list is recorded");
+        return false;
+    }
+    const int oldWidth = _width, oldHeight = _height;
+    if (!allocateFrameBuffer(width, height)) {
+        allocateFrameBuffer(oldWidth, oldHeight);
+        bindFrameBuffer(_currentTarget);
+        return false;
+    }
+    // The device's own frame takes the new size; a render target that is current keeps its
+    // binding and viewport.
+    bindFrameBuffer(_currentTarget);
+    if (!_currentTarget) {
+        glViewport(0, 0, width, height);
+        _state->viewport = oxViewport{0, 0, width, height, 0.0f, 1.0f};
+    }
+    return true;
+}
+
+void oxGLVisualContext::copyToWindow(int width, int height)
+{
+    if (!use() || width <= 0 || height <= 0)
+        return;
+    oxGL.BindFramebuffer(GL_READ_FRAMEBUFFER, _frameBuffer);
+    oxGL.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    oxGL.BlitFramebuffer(0, 0, _width, _height, 0, 0, width, height, GL_COLOR_BUFFER_BIT,
+                         width == _width && height == _height ? GL_NEAREST : GL_LINEAR);
+    bindFrameBuffer(_currentTarget);
+}
+
+bool oxGLVisualContext::setUp(int width, int height)
+{
+    const char* missing = nullptr;
+    if (!oxGL.load(&missing)) {
+        Core::oxReportWarning("oxGLVisualContext: OpenGL lacks %s", missing);
+        close();
+        return false;
+    }
+    _open = true;
+    oxGL.GenRenderbuffers(1, &_colorBuffer);
+    oxGL.GenRenderbuffers(1, &_depthBuffer);
+    oxGL.GenFramebuffers(1, &_frameBuffer);
+    if (!allocateFrameBuffer(width, height)) {
+        close();
+        return false;
+    }
 
     for (int i = 0; i < kCapabilityCount; ++i)
         _capabilities[i] = oxGetGenericCapability(i);
@@ -198,7 +268,9 @@ bool oxGLVisualContext::open(int width, int height)
 
 void oxGLVisualContext::close()
 {
-    if (_context && eglMakeCurrent(_display, EGL_NO_SURFACE, EGL_NO_SURFACE, _context)) {
+    // A window's context is the window's to keep current and to destroy.
+    const bool current = _adopted ? _open : _context && eglMakeCurrent(_display, EGL_NO_SURFACE, EGL_NO_SURFACE, _context);
+    if (current) {
         if (_recording >= 0)
             glEndList();
         deleteBlendProgram();
@@ -217,11 +289,13 @@ void oxGLVisualContext::close()
             oxGL.DeleteRenderbuffers(1, &_colorBuffer);
         if (_depthBuffer)
             oxGL.DeleteRenderbuffers(1, &_depthBuffer);
-        eglMakeCurrent(_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        if (!_adopted)
+            eglMakeCurrent(_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     }
     if (_context)
         eglDestroyContext(_display, _context);
     _context = nullptr;
+    _open = false;
     _lists.clear();
     _textures.clear();
     _targets.clear();
@@ -237,8 +311,10 @@ void oxGLVisualContext::close()
 
 bool oxGLVisualContext::use()
 {
-    if (!_context)
+    if (!_open)
         return false;
+    if (_adopted)
+        return true;
     if (eglGetCurrentContext() != _context && !eglMakeCurrent(_display, EGL_NO_SURFACE, EGL_NO_SURFACE, _context)) {
         warn("the OpenGL context cannot be made current", eglGetError());
         return false;

@@ -72,8 +72,23 @@ public:
     static constexpr int kMaxSize = 16384;
     static Core::oxSmartPointer<oxGLVisualContext> create(int width, int height);
 
+    // A device in the OpenGL context current on the calling thread, one that a window system
+    // made (GLX or EGL, version 4.5 compatibility profile or above): it draws into a frame
+    // buffer of its own as ever, and copyToWindow() shows the frame. The caller keeps that
+    // context current whenever the device is used, and releases the device before the
+    // context goes. Null, with a warning, when no context is current or it lacks what the
+    // device needs.
+    static Core::oxSmartPointer<oxGLVisualContext> createInCurrentContext(int width, int height);
+
     // Whether create() made it (a device made through its class alone draws nothing).
-    bool isOpen() const { return _context != nullptr; }
+    bool isOpen() const { return _open; }
+    // Gives the frame buffer a new size (its content is then undefined); the viewport
+    // follows unless a render target is current. False, with a warning and the old size
+    // kept, for a size create() would refuse or while a list is recorded.
+    bool setSize(int width, int height);
+    // Copies the frame to the current context's window frame buffer (0), scaled to
+    // width × height pixels.
+    void copyToWindow(int width, int height);
     int getWidth() const { return _width; }
     int getHeight() const { return _height; }
     // GL_RENDERER: which rasteriser draws ("llvmpipe ..." for the software one).
@@ -150,6 +165,10 @@ private:
     // Makes this device's context current; false when the device is not open.
     bool use();
     bool open(int width, int height);
+    static bool sizeOk(int width, int height);
+    // The entry points, the frame buffer and the initial state in the current context.
+    bool setUp(int width, int height);
+    bool allocateFrameBuffer(int width, int height);
     void close();
     bool unitOk(int unit, const char* operation) const;
     // use(), a unit the device has, and glActiveTexture for it.
@@ -198,6 +217,8 @@ private:
 
     void* _display = nullptr;
     void* _context = nullptr;
+    bool _adopted = false;  // made in a context of the caller's
+    bool _open = false;
     int _width = 0;
     int _height = 0;
     uint32_t _frameBuffer = 0;

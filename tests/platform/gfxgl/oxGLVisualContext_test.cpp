@@ -731,6 +731,64 @@ TEST_F(oxGLVisualContextTest, TwoDevicesKeepTheirOwnFrames)
     EXPECT_TRUE(near(read(0, 0, 4, 4), 1, 1, {255, 0, 0, 255}, 0));
 }
 
+TEST_F(oxGLVisualContextTest, ChangesSizeKeepingItsResources)
+{
+    const oxSmartPointer<oxImage> image = make<oxImage>();
+    ASSERT_TRUE(vc->setSize(40, 24));
+    EXPECT_EQ(vc->getViewport().width, 40);
+    EXPECT_EQ(vc->getViewport().height, 24);
+    vc->clear(OX_GFX_CLEAR_COLOR, {{0, 1, 0, 1}, 1, 0});
+    EXPECT_TRUE(near(read(0, 0, 40, 24), 39, 23, {0, 255, 0, 255}, 0));
+    WarningCatcher warnings;
+    EXPECT_FALSE(vc->readPixels(0, 0, kSize, kSize, image)) << "the old size is gone";
+    EXPECT_FALSE(vc->setSize(0, 24));
+    EXPECT_FALSE(vc->setSize(40, 1 << 20));
+    EXPECT_EQ(vc->getWidth(), 40) << "a refused size keeps the frame it had";
+    const int list = vc->createDisplayList();
+    ASSERT_TRUE(vc->beginDisplayList(list));
+    EXPECT_FALSE(vc->setSize(8, 8)) << "not while a list is recorded";
+    EXPECT_TRUE(vc->endDisplayList());
+    EXPECT_TRUE(warnings.contains("while a list is recorded"));
+    EXPECT_TRUE(vc->callDisplayList(list)) << "lists outlive a change of size";
+    EXPECT_EQ(vc->takeGLError(), 0u);
+}
+
+// A device in a context made elsewhere (as a window system makes one): it draws into it,
+// leaves it current and alive when released, and refuses when no context is current.
+TEST_F(oxGLVisualContextTest, DrawsInAContextMadeElsewhere)
+{
+    EGLDisplay display = eglGetCurrentDisplay();
+    ASSERT_NE(display, EGL_NO_DISPLAY);
+    const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 4, EGL_CONTEXT_MINOR_VERSION, 5,
+                                 EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
+                                 EGL_NONE};
+    EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
+    ASSERT_NE(context, EGL_NO_CONTEXT);
+    {
+        WarningCatcher warnings;
+        ASSERT_TRUE(eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT));
+        EXPECT_EQ(oxGLVisualContext::createInCurrentContext(16, 16), nullptr);
+        EXPECT_TRUE(warnings.contains("no OpenGL context is current"));
+    }
+    ASSERT_TRUE(eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context));
+    {
+        oxSmartPointer<oxGLVisualContext> adopted = oxGLVisualContext::createInCurrentContext(24, 16);
+        ASSERT_TRUE(adopted);
+        EXPECT_GT(adopted->getCapability(OX_GFX_CAP_TEXTURE_UNITS), 1);
+        adopted->clear(OX_GFX_CLEAR_COLOR, {{1, 0, 1, 1}, 1, 0});
+        oxSmartPointer<oxImage> image = make<oxImage>();
+        ASSERT_TRUE(adopted->readPixels(0, 0, 24, 16, image));
+        EXPECT_TRUE(near(image, 23, 15, {255, 0, 255, 255}, 0));
+        EXPECT_EQ(eglGetCurrentContext(), context) << "the device never takes the thread from its context";
+    }
+    EXPECT_EQ(eglGetCurrentContext(), context);
+    EXPECT_NE(glGetString(GL_VERSION), nullptr) << "the context outlives the device";
+    EXPECT_TRUE(eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT));
+    EXPECT_TRUE(eglDestroyContext(display, context));
+    vc->clear(OX_GFX_CLEAR_COLOR, {{0, 0, 1, 1}, 1, 0});
+    EXPECT_TRUE(near(read(0, 0, 4, 4), 1, 1, {0, 0, 255, 255}, 0)) << "the fixture's device takes the thread back";
+}
+
 TEST_F(oxGLVisualContextTest, ReplaysADisplayListAsDrawnDirectly)
 {
     oxSmartPointer<oxTextureAttr> quadrants = quadrantTexture();
