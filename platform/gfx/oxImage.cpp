@@ -1,5 +1,7 @@
 #include "platform/gfx/oxImage.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -246,6 +248,30 @@ uint32_t oxImage::getColor(int x, int y) const
         return 0;
     size_t offset = size_t(y) * getRowBytes() + size_t(x) * size_t(getTotalBitsPerPixel() / 8);
     return decode(_format, _pixels.data() + offset, _clut);
+}
+
+oxImageDifference oxCompareImages(const oxImage& a, const oxImage& b)
+{
+    oxImageDifference d;
+    if (a.getWidth() != b.getWidth() || a.getHeight() != b.getHeight())
+        return d;
+    d.comparable = true;
+    d.pixels = int64_t(a.getWidth()) * a.getHeight();
+    for (int y = 0; y < a.getHeight(); ++y)
+        for (int x = 0; x < a.getWidth(); ++x) {
+            const uint32_t p = a.getColor(x, y), q = b.getColor(x, y);
+            int largest = 0;
+            for (int shift = 0; shift < 32; shift += 8)
+                largest = std::max(largest, std::abs(int(p >> shift & 0xFF) - int(q >> shift & 0xFF)));
+            d.differingPixels += largest > 0;
+            d.largestChannelDifference = std::max(d.largestChannelDifference, largest);
+        }
+    return d;
+}
+
+bool oxImageDifference::isSlight() const
+{
+    return comparable && largestChannelDifference <= 2 && differingPixels <= pixels / 100;
 }
 
 } // namespace Kel::Gfx

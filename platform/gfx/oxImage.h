@@ -102,4 +102,18 @@ private:
 
 OX_OBJECT_LIST(oxImageList, oxImage)
 
+// How far two pictures of the same size are apart, channel by channel of their colours
+// (getColor): the pixels that differ at all and the largest difference of one channel.
+// `comparable` is false when the sizes differ.
+struct oxImageDifference {
+    bool comparable = false;
+    int64_t pixels = 0;
+    int64_t differingPixels = 0;
+    int largestChannelDifference = 0;
+    // Within what separates two frames of the software rasteriser's versions: every channel
+    // within 2 and at most 1% of the pixels differing.
+    bool isSlight() const;
+};
+oxImageDifference oxCompareImages(const oxImage& a, const oxImage& b);
+
 } // namespace Kel::Gfx

@@ -75,23 +75,14 @@ inline ::testing::AssertionResult matchesGolden(const oxImage* frame, const std:
     if (golden->getWidth() != width || golden->getHeight() != height)
         return ::testing::AssertionFailure() << path << " is " << golden->getWidth() << "x" << golden->getHeight()
                                              << ", the frame " << width << "x" << height;
-    golden->setFormat(OX_GFX_PIXEL_RGBA8);
-    int differing = 0, worst = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const uint32_t a = frame->getColor(x, y), b = golden->getColor(x, y);
-            int d = 0;
-            for (int shift = 0; shift < 32; shift += 8)
-                d = std::max(d, std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)));
-            differing += d > 0;
-            worst = std::max(worst, d);
-        }
-    if (worst <= 2 && differing <= width * height / 100)
+    const oxImageDifference d = oxCompareImages(*frame, *golden);
+    if (d.isSlight())
         return ::testing::AssertionSuccess();
     const std::string name = path.substr(path.find_last_of('/') + 1);
     const std::string actual = ::testing::TempDir() + name + ".actual.png";
     frame->writePNG(actual.c_str());
-    return ::testing::AssertionFailure() << differing << " pixels differ from " << path << ", by up to " << worst
+    return ::testing::AssertionFailure() << d.differingPixels << " pixels differ from " << path << ", by up to "
+                                         << d.largestChannelDifference
                                          << "; the frame is in " << actual;
 }
 

@@ -228,3 +228,27 @@ TEST(oxImagePng, NothingToWriteIsReported)
     EXPECT_FALSE(indexed->writePNG(png));
     EXPECT_EQ(warnings.count(), 2u);
 }
+
+// Pictures are alike within 2 per channel on at most 1% of their pixels; sizes must agree.
+TEST(oxImage, ComparisonCountsPixelsAndTheLargestChannelStep)
+{
+    oxSmartPointer<oxImage> a = makeImage(OX_GFX_PIXEL_RGBA8, 20, 10);
+    oxSmartPointer<oxImage> b = oxImage::_instantiateRef();
+    ASSERT_TRUE(b->convert(OX_GFX_PIXEL_RGBA8, a));
+    oxImageDifference d = oxCompareImages(*a, *b);
+    EXPECT_TRUE(d.comparable && d.isSlight());
+    EXPECT_EQ(d.differingPixels, 0);
+    b->getPixels()[4 * 7 + 2] ^= 2;  // one pixel's blue moves by 2
+    d = oxCompareImages(*a, *b);
+    EXPECT_EQ(d.differingPixels, 1);
+    EXPECT_EQ(d.largestChannelDifference, 2);
+    EXPECT_TRUE(d.isSlight());
+    b->getPixels()[4 * 9 + 3] ^= 0x40;  // another pixel's alpha by 64
+    EXPECT_FALSE(oxCompareImages(*a, *b).isSlight());
+    b->getPixels()[4 * 9 + 3] ^= 0x40;
+    b->getPixels()[4 * 11] ^= 1;  // three pixels of 200 differ: past 1%
+    b->getPixels()[4 * 12] ^= 1;
+    EXPECT_FALSE(oxCompareImages(*a, *b).isSlight());
+    EXPECT_FALSE(oxCompareImages(*a, *makeImage(OX_GFX_PIXEL_RGBA8, 10, 20)).comparable);
+    EXPECT_TRUE(oxCompareImages(*a, *a).isSlight());
+}
