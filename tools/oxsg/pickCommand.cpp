@@ -1,5 +1,4 @@
 // oxsg pick: what lies under one pixel of the view `oxsg render` draws, nearest first.
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -73,60 +72,6 @@ std::string parse(int argc, char** argv, Options& o)
     return {};
 }
 
-struct Found {
-    std::string path;
-    oxVec3f point; // world
-    float distance;
-};
-
-struct Pick {
-    std::vector<Found> hits;
-    oxVec3f eye; // world
-    double seconds = 0;
-};
-
-// The one pick of this run, for the traversal's plain function pointers.
-Pick* g_pick = nullptr;
-
-// What the draw traversal would show: only the active children of switches, time switches
-// and levels of detail are searched, a level of detail choosing by distance from the eye as
-// the draw does.
-OX_TRAVERSAL_SELECT_NODE_RETURN visibleOnly(oxTraversal* t, oxNode* node)
-{
-    auto* isect = static_cast<oxIntersectTraversal*>(t);
-    const oxNodeList* path = isect->getNodeStack();
-    const oxNode* parent = path->getCount() ? path->get(path->getCount() - 1) : nullptr;
-    if (!parent || parent == node)
-        return OX_SELECT_NODE_TRAVERSE;
-    const Pick* pick = g_pick;
-    if (const auto* sw = oxSwitch::dynamicCast(parent))
-        return sw->isChildActive(sw->getChild(node)) ? OX_SELECT_NODE_TRAVERSE : OX_SELECT_NODE_IGNORE;
-    if (auto* flip = oxTimeSwitch::dynamicCast(const_cast<oxNode*>(parent)))
-        return flip->getNode(pick->seconds) == node ? OX_SELECT_NODE_TRAVERSE : OX_SELECT_NODE_IGNORE;
-    if (auto* lod = oxLod::dynamicCast(const_cast<oxNode*>(parent))) {
-        const oxVec3f centre = isect->getTopMatrix().transformPoint(lod->getCenter());
-        return lod->select((centre - pick->eye).lengthSquared()) == node ? OX_SELECT_NODE_TRAVERSE : OX_SELECT_NODE_IGNORE;
-    }
-    return OX_SELECT_NODE_TRAVERSE;
-}
-
-OX_TRAVERSAL_RETURN collect(oxIntersectTraversal*, oxNode*, const oxHit& hit)
-{
-    if (hit.type != oxIntersectTraversal::RAYS_POLYGON)
-        return OX_TRAVERSAL_CONTINUE;
-    Pick* pick = g_pick;
-    std::string path;
-    for (int i = 0; i < hit.path->getCount(); ++i) {
-        const oxNode* n = hit.path->get(i);
-        path += '/';
-        if (const char* name = n->getName().c_str(); name && *name)
-            path += name;
-        path += std::string("(") + n->getMetaObject()->getName() + ")";
-    }
-    pick->hits.push_back({path, hit.point, hit.distance});
-    return OX_TRAVERSAL_CONTINUE;
-}
-
 int runPick(int argc, char** argv)
 {
     if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
@@ -145,43 +90,17 @@ int runPick(int argc, char** argv)
     if (!root)
         return fail(1, error);
 
-    // The view of oxsg render, for the same size.
+    // The view of oxsg render, for the same size, through the pixel's centre.
     oxSmartPointer<oxCommonTraversal> view = oxCommonTraversal::_instantiateRef();
     oxsg::viewScene(root, float(o.width) / float(o.height), view);
-    oxMatrix44f toEye = view->getProjectionMatrix(), toWorld = view->getViewMatrix();
-    if (!toEye.invert() || !toWorld.invert())
-        return fail(1, "the scene's view cannot be inverted");
-    Pick pick;
-    pick.seconds = o.time;
-    pick.eye = toWorld.transformPoint(oxVec3f(0, 0, 0));
-
-    // From the eye through the pixel's centre to the far plane; the search is in the
-    // scene's (world) space.
     const float nx = float((o.x + 0.5) / o.width * 2 - 1), ny = float(1 - (o.y + 0.5) / o.height * 2);
-    const oxVec3f far = toWorld.transformPoint(toEye.transformPoint(oxVec3f(nx, ny, 1)));
-    oxSmartPointer<oxProbe> probe = oxProbe::_instantiateRef();
-    probe->appendRay(pick.eye, far - pick.eye, (far - pick.eye).length(), Kel::Math::ISET_BOTH);
-
-    oxSmartPointer<oxIntersectTraversal> isect = oxIntersectTraversal::_instantiateRef();
-    isect->setProbe(probe);
-    isect->setHitFunction(&collect);
-    isect->clearMode(oxIntersectTraversal::VOLUME_VOLUME);
-    isect->setMode(oxIntersectTraversal::RAYS_VOLUME | oxIntersectTraversal::RAYS_POLYGON);
-    g_pick = &pick;
-    isect->setUserTimeState(true);
-    isect->setTimeAsLong(int64_t(std::llround(o.time * 1e9)));
-    isect->setNodeSelectFunction(&visibleOnly);
-    isect->setNodeSelectFunctionState(true);
-    isect->reset();
-    isect->apply(root);
-
-    std::stable_sort(pick.hits.begin(), pick.hits.end(),
-                     [](const Found& a, const Found& b) { return a.distance < b.distance; });
-    if (pick.hits.empty())
+    const std::vector<oxsg::PickHit> hits =
+        oxsg::pickScene(root, view->getViewMatrix(), view->getProjectionMatrix(), nx, ny, o.time);
+    if (hits.empty())
         std::printf("nothing at (%g, %g)\n", o.x, o.y);
-    for (const Found& f : pick.hits)
-        std::printf("%s  at (%.4g, %.4g, %.4g)  distance %.4g\n", f.path.c_str(), f.point.x, f.point.y, f.point.z,
-                    f.distance);
+    for (const oxsg::PickHit& h : hits)
+        std::printf("%s  at (%.4g, %.4g, %.4g)  distance %.4g\n", h.describe().c_str(), h.point.x, h.point.y,
+                    h.point.z, h.distance);
     return 0;
 }
 

@@ -69,8 +69,9 @@ TEST(Library, EveryRegisteredClassIsWellFormed)
             EXPECT_TRUE(names.insert(field->getName()).second) << "duplicate field " << field->getName();
             // The mesh simplifier's working records (class names beginning with '_') name
             // their fields as plain record members.
-            if (meta->getName()[0] != '_')
+            if (meta->getName()[0] != '_') {
                 EXPECT_EQ(field->getName()[0], '_') << field->getName();
+            }
             if (oxIsObjectKind(field->getKind())) {
                 EXPECT_NE(field->getReferencedClass(), nullptr) << field->getName();
             }

@@ -272,8 +272,9 @@ TEST_F(SceneViewTest, TheFigureDrawsItsReferenceImagesWithVerticesBlendedOnTheGp
             ASSERT_TRUE(vc->readPixels(0, 0, vc->getWidth(), vc->getHeight(), image));
             const std::string path =
                 std::string(OXSG_TEST_DATA_DIR) + "/tools/figure-" + std::to_string(t / (kSecond / 10)) + ".png";
-            if (gpu || !updated)
+            if (gpu || !updated) {
                 EXPECT_TRUE(TestUtil::matchesGolden(image, path, &updated)) << "at " << t << " ns";
+            }
         }
         EXPECT_EQ(vc->hasVertexBlendProgram(), gpu) << "the path drawn was the one asked for";
     }
