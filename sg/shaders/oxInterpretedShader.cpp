@@ -13,6 +13,15 @@ void oxInterpretedShader::arkRegisterInitialize(oxFields<oxInterpretedShader>& f
     f.redeclare<oxSmartPointer<oxShaderProcessor>>(&k_processor, "_processor").constructWithOwner(false).notPersistent();
 }
 
+void oxInterpretedShader::setShaderData(oxShaderData* data)
+{
+    if (!oxInterpretedShaderData::dynamicCast(data)) {
+        oxReportWarning("oxInterpretedShader \"%s\": shader data without a factory refused", getName().c_str());
+        return;
+    }
+    oxSimpleShader::setShaderData(data);
+}
+
 void oxInterpretedShader::reset()
 {
     _processor = oxInterpretedShaderProcessor::_instantiateFromPool(getMemoryPool());

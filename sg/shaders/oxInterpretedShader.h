@@ -15,6 +15,8 @@ public:
     {
         return oxInterpretedShaderData::dynamicCast(_shaderData.get());
     }
+    // Only interpreted data, which names the factory, is taken (a warning otherwise).
+    void setShaderData(oxShaderData* data) override;
     // A fresh interpreted processor, unconfigured, no pass bits: the factory is asked again.
     void reset() override;
 
