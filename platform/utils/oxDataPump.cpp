@@ -72,7 +72,8 @@ bool oxDataPump::pump(int64_t time)
     const oxMetaField* field = destField();
     if (!field)
         return false;
-    alignas(16) unsigned char value[kMaxValueBytes];
+    // A source that writes fewer bytes than the field holds leaves zeros, not stale stack.
+    alignas(16) unsigned char value[kMaxValueBytes] = {};
     if (!_source->produceValue(time, value))
         return false;
     std::memcpy(field->address(_destObject.get()), value, field->getSize());

@@ -1,4 +1,5 @@
 #include "platform/utils/OXUtils.h"
+#include "platform/utils/oxConstantDataPumpSource.h"
 
 #include "platform/math/OXMath.h"
 
@@ -10,6 +11,7 @@ void Kel::libOXUtils_arkRegister()
     Utils::oxMatrixStack::arkRegister();
     Utils::oxNonRefCountedObjectStack::arkRegister();
     Utils::oxDataPumpInterface::arkRegister();
+    Utils::oxConstantDataPumpSource::arkRegister();
     Utils::oxDataPump::arkRegister();
     Utils::oxDataPumpList::arkRegister();
     Utils::oxDataPumpInfo::arkRegister();

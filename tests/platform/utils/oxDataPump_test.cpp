@@ -7,6 +7,7 @@
 
 #include "platform/core/oxOutput.h"
 #include "platform/utils/OXUtils.h"
+#include "platform/utils/oxConstantDataPumpSource.h"
 
 using namespace Kel::Core;
 using namespace Kel::Utils;
@@ -172,4 +173,27 @@ TEST_F(DataPumpTest, ManagerRunsEveryPumpOfEveryInfoAndCopiesKeepTheirDestinatio
     EXPECT_EQ(manager->update(4000000000), 1) << "only the second info is left";
     EXPECT_FLOAT_EQ(a->_level, 2000000.0f);
     EXPECT_FLOAT_EQ(b->_level, 4000000.0f);
+}
+
+TEST_F(DataPumpTest, ConstantSourceGivesItsValueAtEveryTime)
+{
+    oxSmartPointer<Target> target = Target::_instantiateRef();
+    oxSmartPointer<oxConstantDataPumpSource> constant = oxConstantDataPumpSource::_instantiateRef();
+    oxSmartPointer<oxDataPump> pump = oxDataPump::_instantiateRef();
+    pump->setSource(constant);
+    ASSERT_TRUE(pump->setDestByFieldName(target, "_level")) << "a float source by default";
+    EXPECT_FALSE(pump->pump(0)) << "nothing stored yet";
+
+    const oxVec3f v(1, 2, 3);
+    EXPECT_FALSE(constant->setValue(oxFieldKind::ObjectRef, &v, sizeof v));
+    EXPECT_FALSE(constant->setValue(oxFieldKind::Vec3f, nullptr, sizeof v));
+    EXPECT_EQ(warnings().size(), 2u);
+    ASSERT_TRUE(constant->setValue(oxFieldKind::Vec3f, &v, sizeof v));
+    EXPECT_FALSE(pump->pump(0)) << "a vector does not go into a float";
+    ASSERT_TRUE(pump->setDestByFieldName(target, "_offset"));
+    for (int64_t t : {int64_t(0), int64_t(5000000000)}) {
+        target->_offset = oxVec3f();
+        EXPECT_TRUE(pump->pump(t));
+        EXPECT_EQ(target->_offset, v);
+    }
 }
