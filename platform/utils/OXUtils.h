@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/utils/oxCompression.h"
+#include "platform/utils/oxConstantDataPumpSource.h"
 #include "platform/utils/oxDataPump.h"
 #include "platform/utils/oxDataPumpInfo.h"
 #include "platform/utils/oxDataPumpInterface.h"

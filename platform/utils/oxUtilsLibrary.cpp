@@ -1,5 +1,4 @@
 #include "platform/utils/OXUtils.h"
-#include "platform/utils/oxConstantDataPumpSource.h"
 
 #include "platform/math/OXMath.h"
 
