@@ -2,6 +2,7 @@
 #include "platform/utils/oxCompression.h"
 #include "platform/utils/oxDataStack.h"
 #include "platform/utils/oxMatrixObject.h"
+#include "platform/utils/oxValueObjects.h"
 
 namespace Kel {
 // Registers the utility library's classes.

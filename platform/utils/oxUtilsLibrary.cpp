@@ -9,4 +9,7 @@ void Kel::libOXUtils_arkRegister()
     Utils::oxMatrixObjectList::arkRegister();
     Utils::oxMatrixStack::arkRegister();
     Utils::oxNonRefCountedObjectStack::arkRegister();
+    Utils::oxIntObject::arkRegister();
+    Utils::oxFloatObject::arkRegister();
+    Utils::oxBoolObject::arkRegister();
 }
