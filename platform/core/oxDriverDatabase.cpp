@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <strings.h>
 
+#include "platform/core/oxContentStream.h"
 #include "platform/core/oxFiles.h"
 #include "platform/core/oxOutput.h"
 #include "platform/core/oxRegistry.h"
@@ -503,6 +504,7 @@ bool oxDriverDatabase::load(const char* file)
 
 bool oxDriverDatabase::loadFromMemory(std::string_view text, const char* label)
 {
+    const std::string_view whole = text; // kept for scene files
     if (!label || !*label)
         label = "text";
     std::vector<oxDriverEntry> top;
@@ -637,6 +639,7 @@ bool oxDriverDatabase::loadFromMemory(std::string_view text, const char* label)
     }
     for (oxDriverEntry& e : top)
         _entries.push_back(std::move(e));
+    _texts.emplace_back(label, std::string(whole));
     return true;
 }
 
@@ -644,6 +647,7 @@ void oxDriverDatabase::removeAll()
 {
     _properties.clear();
     _entries.clear();
+    _texts.clear();
 }
 
 void oxDriverDatabase::collect(const std::vector<oxDriverEntry>& entries,
@@ -698,6 +702,52 @@ void oxDriverDatabase::userCopyShallow(const oxObject* source)
         return;
     _properties = other->_properties;
     _entries = other->_entries;
+    _texts = other->_texts;
+}
+
+void oxDriverDatabase::writeContents(oxContentWriter& out) const
+{
+    out.beginArray(oxFieldKind::String, 1, uint32_t(_texts.size() * 2));
+    for (auto& [label, text] : _texts) {
+        out.writeText(label);
+        out.writeText(text);
+    }
+    out.beginArray(oxFieldKind::String, 1, uint32_t(_properties.size() * 3));
+    for (const Property& p : _properties) {
+        out.writeText(p.name);
+        out.writeText(std::to_string(p.kind));
+        out.writeText(p.value);
+    }
+}
+
+bool oxDriverDatabase::readContents(oxContentReader& in)
+{
+    removeAll();
+    uint32_t n = 0;
+    if (!in.beginArray(oxFieldKind::String, 1, n))
+        return false;
+    if (n % 2)
+        return in.fail("a driver database stores a label and a text for each load");
+    std::string label, text;
+    for (uint32_t i = 0; i < n; i += 2) {
+        if (!in.readText(label) || !in.readText(text))
+            return false;
+        if (!loadFromMemory(text, label.c_str()))
+            return in.fail("a stored driver-database text does not load");
+    }
+    if (!in.beginArray(oxFieldKind::String, 1, n))
+        return false;
+    if (n % 3)
+        return in.fail("a driver database stores a name, a kind and a value for each property");
+    std::string name, kind, value;
+    for (uint32_t i = 0; i < n; i += 3) {
+        if (!in.readText(name) || !in.readText(kind) || !in.readText(value))
+            return false;
+        int k = 0;
+        if (!oxRegistry::parseInt(kind, k) || !setProperty(name.c_str(), k, value.c_str()))
+            return in.fail("a stored driver-database property is not valid");
+    }
+    return true;
 }
 
 } // namespace Kel::Core

@@ -58,6 +58,8 @@ struct oxDriverEntry {
 //   when copied first), so that a file's rules override them.
 // - A bad line is reported as "LABEL:LINE: problem" through oxReportWarning; the load then
 //   fails and changes nothing.
+// - In scene files a database keeps the texts it loaded and its properties, and reads them
+//   back in that order.
 class oxDriverDatabase : public oxObject {
     OX_CLASS(oxDriverDatabase, oxObject)
 public:
@@ -103,6 +105,8 @@ public:
     void userResetFields(bool forFileRead) override;
     void userCopyShallow(const oxObject* source) override;
     void userCopyDeep(const oxObject* source) override { userCopyShallow(source); }
+    void writeContents(oxContentWriter& out) const override;
+    bool readContents(oxContentReader& in) override;
 
 protected:
     oxDriverDatabase() = default;
@@ -119,6 +123,7 @@ private:
 
     std::vector<Property> _properties;
     std::vector<oxDriverEntry> _entries;
+    std::vector<std::pair<std::string, std::string>> _texts; // (label, text) of each load
 };
 
 } // namespace Kel::Core

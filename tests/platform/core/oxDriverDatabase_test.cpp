@@ -273,3 +273,30 @@ TEST(DriverDatabase, GlobalLoadsTheFileNamedByTheEnvironment)
         ::testing::ExitedWithCode(0), "");
     std::remove(path.c_str());
 }
+
+TEST(DriverDatabase, SceneFilesKeepRulesAndProperties)
+{
+    oxSmartPointer<oxDriverDatabase> db = oxDriverDatabase::_instantiateRef();
+    ASSERT_TRUE(db->loadFromMemory(kRules, "rules.cfg"));
+    ASSERT_TRUE(db->loadFromMemory("extra = 1\n", "second"));
+    db->setIntProperty("textureUnits", 4);
+    db->setBoolProperty("slowCard", false);
+    db->setFloatProperty("scale", 0.25f);
+    db->setIntProperty("quality", 5);
+
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(oxOXBWriter::writeMemory(db.get(), bytes), kSuccess);
+    oxSmartPointer<oxObject> back = oxOXBReader::readObject(bytes.data(), bytes.size(), "db.oxb");
+    auto* read = oxDriverDatabase::dynamicCast(back.get());
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->evaluate(), db->evaluate());
+    EXPECT_EQ(valueOf(read->evaluate(), "detail.file"), "detail.txt");
+    ASSERT_EQ(read->getPropertyCount(), db->getPropertyCount());
+    for (int i = 0; i < db->getPropertyCount(); ++i) {
+        int j = read->findProperty(db->getPropertyName(i));
+        ASSERT_GE(j, 0);
+        EXPECT_EQ(read->getPropertyKind(j), db->getPropertyKind(i));
+        EXPECT_STREQ(read->getPropertyValue(j), db->getPropertyValue(i));
+    }
+    EXPECT_EQ(read->getTokenStream().size(), db->getTokenStream().size());
+}

@@ -237,3 +237,16 @@ TEST(Registry, GlobalReadsTheFileNamedByTheEnvironment)
         ::testing::ExitedWithCode(0), "");
     std::remove(path.c_str());
 }
+
+TEST(Registry, SceneFilesKeepItsSections)
+{
+    oxSmartPointer<oxRegistry> reg = oxRegistry::_instantiateRef();
+    ASSERT_EQ(reg->loadFromMemory("[Interface]\nsection = bump\nattrs = [a, b]\n[configuration]\nfileName = bump.cfg\n"), kSuccess);
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(oxOXBWriter::writeMemory(reg.get(), bytes), kSuccess);
+    oxSmartPointer<oxObject> back = oxOXBReader::readObject(bytes.data(), bytes.size(), "registry.oxb");
+    auto* read = oxRegistry::dynamicCast(back.get());
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->toText(), reg->toText());
+    EXPECT_EQ(read->findSection("configuration"), 1);
+}
