@@ -297,7 +297,9 @@ bool oxRegistry::parseFloat(std::string_view text, float& out)
 
 std::string_view oxRegistry::unquote(std::string_view text)
 {
-    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+    // "a", "b" is two quoted items, not one quoted text.
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"' &&
+        text.substr(1, text.size() - 2).find('"') == std::string_view::npos)
         return text.substr(1, text.size() - 2);
     return text;
 }

@@ -72,6 +72,11 @@ TEST(Registry, ParsesSectionsKeysAndTypedValues)
     EXPECT_TRUE(reg->getValue(1, "title", s));
     EXPECT_EQ(s, "  spaced  ");
     EXPECT_STREQ(reg->getRawValue(1, "title"), "\"  spaced  \"");
+    reg->setValue(1, "pair", "\"a\", \"b\"");
+    EXPECT_TRUE(reg->getValue(1, "pair", s));
+    EXPECT_EQ(s, "\"a\", \"b\"");
+    EXPECT_TRUE(reg->getValue(1, "pair", list));
+    EXPECT_EQ(list, (Strings{"a", "b"}));
     EXPECT_FALSE(reg->getValue("Nowhere", "x", s, "dflt"));
     EXPECT_EQ(s, "dflt");
     EXPECT_FALSE(reg->getValue(9, "x", n, 3));
