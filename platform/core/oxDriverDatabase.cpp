@@ -17,8 +17,10 @@ namespace Kel::Core {
 
 namespace {
 constexpr uint64_t kMaxFileSize = 16u << 20;
-// Deeper nesting is no configuration anyone writes, and bounds the parser's recursion.
+// Deeper nesting or longer conditions are no configuration anyone writes; the limits bound
+// the recursion of parsing, evaluating and destroying a condition.
 constexpr int kMaxDepth = 64;
+constexpr int kMaxTerms = 1000;
 
 bool sameName(std::string_view a, std::string_view b)
 {
@@ -240,6 +242,10 @@ private:
 
     Node binary(oxDriverCondition::Op op, Node l, Node r)
     {
+        if (++_terms > kMaxTerms) {
+            fail("the condition has too many terms");
+            return nullptr;
+        }
         auto n = std::make_unique<oxDriverCondition>();
         n->op = op;
         n->left = std::move(l);
@@ -256,6 +262,8 @@ private:
             if (!r)
                 return nullptr;
             l = binary(oxDriverCondition::kOr, std::move(l), std::move(r));
+            if (!l)
+                return nullptr;
         }
         return l;
     }
@@ -269,6 +277,8 @@ private:
             if (!r)
                 return nullptr;
             l = binary(oxDriverCondition::kAnd, std::move(l), std::move(r));
+            if (!l)
+                return nullptr;
         }
         return l;
     }
@@ -370,6 +380,7 @@ private:
     Kind _kind = kEnd;
     std::string_view _token;
     std::string _problem;
+    int _terms = 0;
 };
 
 bool validKey(std::string_view key)

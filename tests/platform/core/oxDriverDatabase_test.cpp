@@ -227,6 +227,14 @@ TEST(DriverDatabase, BadTextWarnsWithLineAndChangesNothing)
         EXPECT_FALSE(db->loadFromMemory(deep, "deep"));
         EXPECT_EQ(warnings.get(), (Strings{"deep:1: the condition nests too deeply"}));
     }
+    std::string longChain = "when x";
+    for (int i = 0; i < 5000; ++i)
+        longChain += " and x";
+    {
+        oxWarningCapture warnings;
+        EXPECT_FALSE(db->loadFromMemory(longChain + "\nend\n", "long"));
+        EXPECT_EQ(warnings.get(), (Strings{"long:1: the condition has too many terms"}));
+    }
     EXPECT_EQ(db->getTokenStream().size(), 1u);
     EXPECT_EQ(db->getPropertyCount(), 0);
     EXPECT_EQ(db->evaluate(), (Settings{{"a", "1"}}));
