@@ -272,9 +272,12 @@ bool oxRegistry::parseInt(std::string_view text, int& out)
     std::string s(unquote(trim(text)));
     if (s.empty())
         return false;
+    // Base 10 unless "0x": a leading zero does not make a count octal.
+    size_t digits = s[0] == '-' || s[0] == '+' ? 1 : 0;
+    int base = s.compare(digits, 2, "0x") == 0 || s.compare(digits, 2, "0X") == 0 ? 16 : 10;
     char* end = nullptr;
     errno = 0;
-    long long n = std::strtoll(s.c_str(), &end, 0);
+    long long n = std::strtoll(s.c_str(), &end, base);
     if (*end || errno || n < INT32_MIN || n > INT32_MAX)
         return false;
     out = int(n);

@@ -24,11 +24,12 @@ namespace Kel::Core {
 // - Keys belong to the section above them; a key before any section is an error.
 // - Section and key names are matched without regard to case, and keep their first spelling.
 // - Strings: a value wholly in double quotes loses them. Booleans: true/yes/on/1 and
-//   false/no/off/0 in any case. Integers: decimal, or hexadecimal with 0x. Lists: items
-//   separated by commas, the whole optionally in brackets; items are trimmed, empty items
-//   dropped, and an item in double quotes keeps its commas and spaces.
-// - A bad line (neither comment, header nor key; a NUL byte) is reported as
-//   "LABEL:LINE: problem" through oxReportWarning; the load then fails and changes nothing.
+//   false/no/off/0 in any case. Integers: decimal (leading zeros too), or hexadecimal with
+//   0x. Lists: items separated by commas, the whole optionally in brackets; items are
+//   trimmed, empty items dropped, and an item in double quotes keeps its commas and spaces.
+// - A bad line (neither comment, header nor key; a key before any section; a NUL byte) is
+//   reported as "LABEL:LINE: problem" through oxReportWarning; the load then fails and changes
+//   nothing.
 //
 // Sections are numbered in the order they were created. The global registry starts with the
 // predefined sections below, always at those numbers, whatever files it loads later.

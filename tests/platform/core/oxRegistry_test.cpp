@@ -58,6 +58,15 @@ TEST(Registry, ParsesSectionsKeysAndTypedValues)
     int n = 0;
     EXPECT_TRUE(reg->getValue("Lights", "maxLightStateCount", n));
     EXPECT_EQ(n, 16);
+    reg->setValue(1, "padded", "010");
+    EXPECT_TRUE(reg->getValue(1, "padded", n));
+    EXPECT_EQ(n, 10);
+    reg->setValue(1, "negative", "-0x1F");
+    EXPECT_TRUE(reg->getValue(1, "negative", n));
+    EXPECT_EQ(n, -31);
+    reg->setValue(1, "huge", "4294967296");
+    EXPECT_FALSE(reg->getValue(1, "huge", n, 7));
+    EXPECT_EQ(n, 7);
     EXPECT_FALSE(reg->getValue("Lights", "bad", n, 5));
     EXPECT_EQ(n, 5);
     EXPECT_STREQ(reg->getRawValue("Lights", "bad"), "12x");
