@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/core/oxObject.h"
+#include "platform/core/oxObjectList.h"
 #include "platform/core/oxStringRef.h"
 
 namespace Kel::Core {
@@ -20,6 +21,9 @@ protected:
 
     oxStringRef _name;
 };
+
+// Names in order, as objects (a name list that files store like any object list).
+OX_OBJECT_LIST(oxNamedObjectList, oxNamedObject)
 
 // A named object that a directory holds: scene information, animation databases, shader
 // information. resolve() finds an object inside it by name.

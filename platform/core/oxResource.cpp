@@ -13,7 +13,20 @@ std::map<std::string, oxSmartPointer<oxDirectory>, std::less<>>& directories()
     static std::map<std::string, oxSmartPointer<oxDirectory>, std::less<>> cache;
     return cache;
 }
+// Released with the class destructors at exit, while every class description its objects
+// need still exists. A class that puts an info here asks for the directory before it
+// registers its own destructor, which therefore runs first and may still reach it.
+oxSmartPointer<oxDirectory> g_systemDirectory;
 } // namespace
+
+oxDirectory* oxResource::getSystemDirectory()
+{
+    if (!g_systemDirectory) {
+        g_systemDirectory = oxDirectory::_instantiateFromPool(nullptr);
+        oxMetaObject::registerClassDestructor([] { g_systemDirectory = nullptr; });
+    }
+    return g_systemDirectory;
+}
 
 oxDirectory* oxResource::getDirectory(const char* fileName)
 {

@@ -11,6 +11,10 @@ public:
     // The directory of the scene file `fileName`; null (with the reader's warning) when it
     // cannot be read, in which case nothing is kept and a later request tries again.
     static oxDirectory* getDirectory(const char* fileName);
+    // The directory of no file: the infos that libraries set up for the whole process
+    // (their registries of shared objects), made on first request and kept for the whole
+    // process (releaseAll leaves it). A program finds them there as it finds the infos of a file.
+    static oxDirectory* getSystemDirectory();
     // The index-th info (from 0) of class `type` or a class derived from it in the
     // directory of `fileName`; null when the file cannot be read or has fewer.
     static oxInfo* getInfoByType(const oxMetaObject* type, const char* fileName, int index);

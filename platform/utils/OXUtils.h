@@ -1,5 +1,9 @@
 #pragma once
 #include "platform/utils/oxCompression.h"
+#include "platform/utils/oxDataPump.h"
+#include "platform/utils/oxDataPumpInfo.h"
+#include "platform/utils/oxDataPumpInterface.h"
+#include "platform/utils/oxDataPumpManager.h"
 #include "platform/utils/oxDataStack.h"
 #include "platform/utils/oxMatrixObject.h"
 

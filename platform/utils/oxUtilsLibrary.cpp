@@ -9,4 +9,10 @@ void Kel::libOXUtils_arkRegister()
     Utils::oxMatrixObjectList::arkRegister();
     Utils::oxMatrixStack::arkRegister();
     Utils::oxNonRefCountedObjectStack::arkRegister();
+    Utils::oxDataPumpInterface::arkRegister();
+    Utils::oxDataPump::arkRegister();
+    Utils::oxDataPumpList::arkRegister();
+    Utils::oxDataPumpInfo::arkRegister();
+    Utils::oxDataPumpInfoList::arkRegister();
+    Utils::oxDataPumpManager::arkRegister();
 }

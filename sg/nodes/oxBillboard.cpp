@@ -21,17 +21,18 @@ void oxBillboard::arkRegisterInitialize(oxFields<oxBillboard>& f)
     f.add(OX_FIELD(mvm)).notPersistent();
 }
 
-void oxBillboard::computeTransform(oxMatrix44f* out, const oxMatrix44f* model, const oxMatrix44f* eye) const
+void oxComputeBillboardTransform(oxMatrix44f* out, const oxMatrix44f* model, const oxMatrix44f* eye, int mode,
+                                 const oxVec3f& axis, const oxVec3f& origin)
 {
     const oxVec3f worldUp(0, 1, 0);
-    const oxVec3f pos = model->getTranslation() + model->transformVector(_origin);
+    const oxVec3f pos = model->getTranslation() + model->transformVector(origin);
     const oxVec3f toEye = eye->getTranslation() - pos;
 
     oxVec3f up;
-    switch (_mode) {
-    case ABOUT_AXIS: up = model->transformVector(_axis); break;
-    case ABOUT_POINT_WORLD_UP: up = toEye.cross(worldUp.cross(toEye)); break;
-    case ABOUT_POINT_EYE_UP: {
+    switch (mode) {
+    case oxBillboard::ABOUT_AXIS: up = model->transformVector(axis); break;
+    case oxBillboard::ABOUT_POINT_WORLD_UP: up = toEye.cross(worldUp.cross(toEye)); break;
+    case oxBillboard::ABOUT_POINT_EYE_UP: {
         const oxVec3f e = eye->transformVector(worldUp);
         oxVec3f s = e.cross(toEye);
         s.normalize();

@@ -6,6 +6,15 @@ namespace Kel::Sg {
 
 using Attrs::oxModelViewMatrixAttr;
 
+// The billboard matrix, shared by the billboard node and whatever else turns a subtree
+// towards the eye: `model` maps the billboard's coordinates into the space wanted, `eye` is
+// the viewer's matrix in that space (its translation the eye position, its second row the
+// eye's up direction); `mode` is one of oxBillboard::Mode, `axis` its up axis for
+// ABOUT_AXIS, `origin` the point turned about, in the billboard's coordinates. The result's
+// rows are the turned x, y and z axes, its translation the origin in that space.
+void oxComputeBillboardTransform(oxMatrix44f* out, const oxMatrix44f* model, const oxMatrix44f* eye, int mode,
+                                 const oxVec3f& axis, const oxVec3f& origin);
+
 // A group whose subtree turns towards the viewer: its local y axis follows an up direction
 // (fixed, an axis of the node, or derived from the view) and its local z axis points at
 // the eye as far as that up direction allows.

@@ -27,6 +27,8 @@
 #include "sg/nodes/oxSwitch.h"
 #include "sg/nodes/oxTimeSwitch.h"
 #include "sg/nodes/oxTransform.h"
+#include "sg/shaders/oxShader.h"
+#include "sg/shaders/oxShader2.h"
 
 namespace Kel::Sg {
 
@@ -393,6 +395,88 @@ OX_TRAVERSAL_RETURN oxCommonTraverseDOFShader(oxTraversal* t, oxObject* object)
     return OX_TRAVERSAL_CONTINUE;
 }
 
+namespace {
+
+// Pops one pass of a multi-pass shader: its attributes last to first, then its model-view
+// attribute.
+void popShaderPass(oxAttrStackManager* m, const oxAttrList* attrs, oxModelViewMatrixAttr* mvm)
+{
+    if (attrs)
+        for (int i = attrs->getCount() - 1; i >= 0; --i)
+            if (oxAttr* a = attrs->get(i))
+                m->fastPopAttr(a);
+    if (mvm)
+        m->fastPopAttr(mvm);
+}
+
+} // namespace
+
+// Every pass that is on pushes its own state and draws its children; with pass inheritance
+// the state of each pass stays in force for the later ones, and all of it is popped after
+// the last. What the children answer does not end the passes.
+OX_TRAVERSAL_RETURN oxCommonTraverseShader(oxTraversal* t, oxObject* object)
+{
+    oxCommonTraversal* ct = common(t);
+    auto* node = static_cast<oxShader*>(object);
+    const int children = node->getChildCount();
+    if (children == 0)
+        return OX_TRAVERSAL_CONTINUE;
+    oxAttrStackManager* m = ct->getAttrStackManager();
+    const oxMatrix44f* top = lastPushedMatrix(m, oxModelViewMatrixAttr::getClassTypeSafe());
+    const oxAttrListList* lists = node->getAttrLists();
+    const oxMatrix44fList* matrices = node->getTransformList();
+    const int passes = node->getPassCount();
+    const bool inherit = node->getPassInherit();
+    for (int p = 0; p < passes; ++p) {
+        if (!node->getPassState(p))
+            continue;
+        oxModelViewMatrixAttr* mvm = node->getModelViewMatrix(p);
+        if (mvm) {
+            const oxMatrix44f& own = p < matrices->getCount() ? matrices->get(p) : oxMatrix44f::identity();
+            mvm->setMatrix(top ? own * *top : own);
+            m->fastPushAttr(mvm);
+        }
+        const oxAttrList* attrs = lists->get(p);
+        if (attrs)
+            for (int i = 0; i < attrs->getCount(); ++i)
+                if (oxAttr* a = attrs->get(i))
+                    m->fastPushAttr(a);
+        switch (node->getChildMode()) {
+        case oxShader::ONE_PER_PASS: t->dispatch(node->getChild(p % children)); break;
+        case oxShader::ALL_PER_PASS:
+            for (int c = 0; c < children; ++c)
+                t->dispatch(node->getChild(c));
+            break;
+        default: break;
+        }
+        if (!inherit)
+            popShaderPass(m, attrs, mvm);
+    }
+    if (inherit)
+        for (int p = passes - 1; p >= 0; --p)
+            if (node->getPassState(p))
+                popShaderPass(m, lists->get(p), node->getModelViewMatrix(p));
+    return OX_TRAVERSAL_CONTINUE;
+}
+
+// A shader that cannot be set up for this device draws as a plain group this time and is
+// tried again next time.
+OX_TRAVERSAL_RETURN oxCommonTraverseShader2(oxTraversal* t, oxObject* object)
+{
+    oxCommonTraversal* ct = common(t);
+    auto* node = static_cast<oxShader2*>(object);
+    if (node->configureRequired() && !node->configure(ct->getCapabilityManager()))
+        return oxTraverseGroup(t, node);
+    node->update(ct);
+    const bool package = node->getRenderPackageState();
+    if (package)
+        ct->getSorter()->beginCompoundRenderPackage(node->isTransparent(), false);
+    const OX_TRAVERSAL_RETURN r = node->shade(ct);
+    if (package)
+        ct->getSorter()->endCompoundRenderPackage();
+    return r;
+}
+
 // The actor animates itself and draws its appearance; its children are not part of it.
 OX_TRAVERSAL_RETURN oxCommonTraverseActor(oxTraversal* t, oxObject* object)
 {
@@ -525,6 +609,8 @@ const oxTraversalFunctionRow kFunctions[] = {
     {&oxTransformRecorder::getClassTypeSafe, &oxCommonTraverseTransformRecorder},
     {&oxClipPlaneSet::getClassTypeSafe, &oxCommonTraverseClipPlaneSet},
     {&oxDOFShader::getClassTypeSafe, &oxCommonTraverseDOFShader},
+    {&oxShader::getClassTypeSafe, &oxCommonTraverseShader},
+    {&oxShader2::getClassTypeSafe, &oxCommonTraverseShader2},
     {&oxActor::getClassTypeSafe, &oxCommonTraverseActor},
     {&oxInverseKinematicsHandle::getClassTypeSafe, &oxCommonTraverseInverseKinematicsHandle},
     {&oxInverseKinematicsSolver::getClassTypeSafe, &oxCommonTraverseInverseKinematicsSolver},
