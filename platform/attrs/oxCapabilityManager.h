@@ -2,6 +2,10 @@
 #include "platform/core/oxObject.h"
 #include "platform/gfx/oxVisualContext.h"
 
+namespace Kel::Core {
+class oxDriverDatabase;
+}
+
 namespace Kel::Attrs {
 
 // What the device can do, as numbered capabilities (OX_GFX_CAP): counts of texture
@@ -21,6 +25,17 @@ public:
     // The capability's item name ("OX_GFX_CAP_TEXTURE_UNITS"), or null: how a device is
     // described to configuration rules.
     static const char* getCapabilityName(int number);
+
+    // What configuration rules call the device: its class name for a visual context,
+    // "generic" without one.
+    virtual const char* getRendererName() const { return "generic"; }
+    // The name a capability goes by as a driver-database property ("textureUnits",
+    // "maxLights", "renderToTexture" ...), or null.
+    static const char* getPropertyName(int number);
+    // Enters the device into `db`: every capability under its property name, counts as
+    // integers and yes/no features as booleans, and "renderer" as a string. Properties of
+    // other names stay as they are.
+    void enterProperties(Core::oxDriverDatabase* db) const;
 
 protected:
     oxCapabilityManager() = default;
@@ -48,6 +63,7 @@ public:
     void setVisualContext(Gfx::oxVisualContext* vc) { _vc = vc; }
     Gfx::oxVisualContext* getVisualContext() const { return _vc; }
     int getCapability(int number) const override { return _vc ? _vc->getCapability(number) : 0; }
+    const char* getRendererName() const override;
 
 protected:
     oxVisualContextCapabilityManager() = default;

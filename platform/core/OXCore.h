@@ -4,6 +4,8 @@
 #include "platform/core/oxCoreLibrary.h"
 #include "platform/core/oxDataList.h"
 #include "platform/core/oxDirectory.h"
+#include "platform/core/oxDriverDatabase.h"
+#include "platform/core/oxFolder.h"
 #include "platform/core/oxMemoryBlock.h"
 #include "platform/core/oxMemoryPool.h"
 #include "platform/core/oxMetaEnum.h"

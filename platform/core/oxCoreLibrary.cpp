@@ -27,4 +27,7 @@ void Kel::libOXCore_arkRegister()
     oxObjectStringMap::arkRegister();
     oxInfoList::arkRegister();
     oxDirectory::arkRegister();
+    oxRegistry::arkRegister();
+    oxDriverDatabase::arkRegister();
+    oxFolder::arkRegister();
 }

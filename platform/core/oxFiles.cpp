@@ -196,4 +196,23 @@ bool oxReplaceFile(const char* path, std::span<const std::span<const uint8_t>> p
     return true;
 }
 
+bool oxFile::isReadable(const char* path)
+{
+    if (!path || !*path)
+        return false;
+    Descriptor fd(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st;
+    return fd.get() >= 0 && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool oxFile::readText(const char* path, std::string& text, std::string& error, uint64_t maxSize)
+{
+    std::vector<uint8_t> bytes;
+    text.clear();
+    if (!oxReadWholeFile(path, maxSize, bytes, error))
+        return false;
+    text.assign(bytes.begin(), bytes.end());
+    return true;
+}
+
 } // namespace Kel::Core

@@ -23,4 +23,13 @@ bool oxReadWholeFile(const char* path, uint64_t maxSize, std::vector<uint8_t>& b
 // file is replaced, the link kept); anything else is refused before anything is written.
 bool oxReplaceFile(const char* path, std::span<const std::span<const uint8_t>> parts, std::string& error);
 
+// Files that configuration names (description files, the texts they refer to).
+class oxFile {
+public:
+    // Whether `path` is a regular file (or a link to one) that opens for reading.
+    static bool isReadable(const char* path);
+    // The whole file as text, as oxReadWholeFile reads it: false with the reason in `error`.
+    static bool readText(const char* path, std::string& text, std::string& error, uint64_t maxSize = 64u << 20);
+};
+
 } // namespace Kel::Core

@@ -6,6 +6,7 @@
 #include "platform/utils/oxDataPumpManager.h"
 #include "platform/utils/oxDataStack.h"
 #include "platform/utils/oxMatrixObject.h"
+#include "platform/utils/oxValueObjects.h"
 
 namespace Kel {
 // Registers the utility library's classes.

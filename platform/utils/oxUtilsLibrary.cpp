@@ -15,4 +15,7 @@ void Kel::libOXUtils_arkRegister()
     Utils::oxDataPumpInfo::arkRegister();
     Utils::oxDataPumpInfoList::arkRegister();
     Utils::oxDataPumpManager::arkRegister();
+    Utils::oxIntObject::arkRegister();
+    Utils::oxFloatObject::arkRegister();
+    Utils::oxBoolObject::arkRegister();
 }

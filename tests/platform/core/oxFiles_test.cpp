@@ -205,3 +205,31 @@ TEST_F(SceneFilesOnDisk, ReaderRefusesWhatIsNotARegularFileOrTooLarge)
 }
 
 } // namespace
+
+TEST(File, ReadableRegularFilesAndTheirText)
+{
+    std::string dir = ::testing::TempDir() + "oxsg_file_test_" + std::to_string(::getpid());
+    ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+    std::string path = dir + "/a.txt";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "line one\nline" << std::string("\0x", 2);
+    }
+    EXPECT_TRUE(oxFile::isReadable(path.c_str()));
+    EXPECT_FALSE(oxFile::isReadable(dir.c_str()));
+    EXPECT_FALSE(oxFile::isReadable((dir + "/missing").c_str()));
+    EXPECT_FALSE(oxFile::isReadable(nullptr));
+    EXPECT_FALSE(oxFile::isReadable(""));
+
+    std::string text, error;
+    ASSERT_TRUE(oxFile::readText(path.c_str(), text, error));
+    EXPECT_EQ(text, std::string("line one\nline\0x", 15));
+    EXPECT_FALSE(oxFile::readText(path.c_str(), text, error, 4));
+    EXPECT_TRUE(text.empty());
+    EXPECT_NE(error.find("a.txt"), std::string::npos);
+    EXPECT_FALSE(oxFile::readText(dir.c_str(), text, error));
+    EXPECT_NE(error.find("directory"), std::string::npos);
+
+    std::remove(path.c_str());
+    ::rmdir(dir.c_str());
+}

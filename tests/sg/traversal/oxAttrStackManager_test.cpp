@@ -402,7 +402,7 @@ TEST(AttrStackManager, SimpleLightManagementQueuesStatesAheadOfOtherChanges)
 
     oxRegistry::getGlobal().setValue(kRegistrySectionRendering, "simpleLightManagementState", "true");
     EXPECT_TRUE(oxAttrStackManager::_instantiateRef()->getSimpleLightManagementState());
-    oxRegistry::getGlobal().findSection(kRegistrySectionRendering)->removeKey("simpleLightManagementState");
+    oxRegistry::getGlobal().removeKey(kRegistrySectionRendering, "simpleLightManagementState");
 }
 
 TEST(AttrStackManager, ALateClassGetsOneHandleInEveryManager)
