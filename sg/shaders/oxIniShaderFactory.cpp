@@ -419,7 +419,9 @@ void oxIniShaderFactory::preloadFileCache()
 {
     if (_fileCachingMode == NO_CACHING)
         return;
-    if (!loadImplementationFile(false) || !loadInterfaceFile(false))
+    // An implementation read before caching was turned on is read again into the cache.
+    const bool cached = _fileCache && _fileCache->find(_implementationName.view());
+    if (!loadImplementationFile(!cached) || !loadInterfaceFile(false))
         return;
     const std::string configuration = getConfigurationFileName();
     if (!configuration.empty())
