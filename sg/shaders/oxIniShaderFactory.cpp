@@ -682,7 +682,8 @@ void oxIniShaderFactory::mapProcessorFields(oxShaderProcessor* processor, oxObje
         if (!object || at < 0 || at >= fields->getCount())
             continue;
         oxMetaField* field = findField(meta, fields->get(at).c_str());
-        if (field && field->getKind() == oxFieldKind::ObjectRef && object->isOfType(field->getReferencedClass()))
+        if (field && field->getKind() == oxFieldKind::ObjectRef && field->getReferencedClass() &&
+            object->isOfType(field->getReferencedClass()))
             field->setObject(processor, object);
     }
 }
@@ -874,7 +875,8 @@ bool oxIniShaderFactory::setValueCheck(oxObject* object, oxMetaField* field, oxO
         return false;
     const char* name = field->getName();
     if (field->getKind() == oxFieldKind::ObjectRef) {
-        if (source && (!source->isOfType(field->getReferencedClass()) || !field->setObject(object, source))) {
+        const oxMetaObject* type = field->getReferencedClass();
+        if (source && (!type || !source->isOfType(type) || !field->setObject(object, source))) {
             warn("a \"%s\" does not go into field \"%s\"", source->getMetaObject()->getName(), name);
             return false;
         }
@@ -960,7 +962,9 @@ bool oxIniShaderFactory::readFieldValue(int section, const char* fieldName, oxOb
         switch (kind) {
         case oxFieldKind::ObjectRef: {
             oxMetaObject* type = field->getReferencedClass();
-            if (isListClass(type)) {
+            if (!type) {
+                ok = false;
+            } else if (isListClass(type)) {
                 oxSmartPointer<oxObject> list = field->getObject(object);
                 if (!list)
                     list = type->createInstance(_mp);

@@ -334,8 +334,13 @@ TEST_F(IniShaderFactoryTest, PassesAreBuiltAndDrawn)
     const std::string trace = frame(drawn);
     EXPECT_TRUE(drawn->isConfigured());
     EXPECT_EQ(countOf(trace, "drawGeometry"), 4) << trace;
-    EXPECT_EQ(countOf(trace, "setColor"), 2) << trace;
-    EXPECT_LT(trace.find("setColor"), trace.rfind("setColor")) << trace;
+    const size_t green = trace.find("setColor (0.0000 1.0000 0.0000 1.0000)");
+    const size_t red = trace.find("setColor (1.0000 0.0000 0.0000 1.0000)");
+    ASSERT_NE(green, std::string::npos) << trace;
+    ASSERT_NE(red, std::string::npos) << trace;
+    EXPECT_LT(green, red) << trace;
+    EXPECT_EQ(countOf(trace.substr(green, red - green), "drawGeometry"), 2) << trace;
+    EXPECT_EQ(countOf(trace.substr(red), "drawGeometry"), 2) << trace;
 }
 
 TEST_F(IniShaderFactoryTest, FaultyDescriptionsFailAndTheShaderIsDrawnAsAGroup)
