@@ -73,4 +73,9 @@ void oxComputeBillboardTransform(oxMatrix44f* out, const oxMatrix44f* model, con
     out->setTranslation(pos);
 }
 
+void oxBillboard::computeTransform(oxMatrix44f* out, const oxMatrix44f* model, const oxMatrix44f* eye) const
+{
+    oxComputeBillboardTransform(out, model, eye, _mode, _axis, _origin);
+}
+
 } // namespace Kel::Sg
