@@ -334,13 +334,13 @@ TEST_F(IniShaderFactoryTest, PassesAreBuiltAndDrawn)
     const std::string trace = frame(drawn);
     EXPECT_TRUE(drawn->isConfigured());
     EXPECT_EQ(countOf(trace, "drawGeometry"), 4) << trace;
-    const size_t green = trace.find("setColor (0.0000 1.0000 0.0000 1.0000)");
-    const size_t red = trace.find("setColor (1.0000 0.0000 0.0000 1.0000)");
-    ASSERT_NE(green, std::string::npos) << trace;
-    ASSERT_NE(red, std::string::npos) << trace;
-    EXPECT_LT(green, red) << trace;
-    EXPECT_EQ(countOf(trace.substr(green, red - green), "drawGeometry"), 2) << trace;
-    EXPECT_EQ(countOf(trace.substr(red), "drawGeometry"), 2) << trace;
+    const size_t greenAt = trace.find("setColor (0.0000 1.0000 0.0000 1.0000)");
+    const size_t redAt = trace.find("setColor (1.0000 0.0000 0.0000 1.0000)");
+    ASSERT_NE(greenAt, std::string::npos) << trace;
+    ASSERT_NE(redAt, std::string::npos) << trace;
+    EXPECT_LT(greenAt, redAt) << trace;
+    EXPECT_EQ(countOf(trace.substr(greenAt, redAt - greenAt), "drawGeometry"), 2) << trace;
+    EXPECT_EQ(countOf(trace.substr(redAt), "drawGeometry"), 2) << trace;
 }
 
 TEST_F(IniShaderFactoryTest, FaultyDescriptionsFailAndTheShaderIsDrawnAsAGroup)
@@ -632,12 +632,23 @@ _tint.userValue = tint
     frame(shader);
     EXPECT_FLOAT_EQ(processor->_level, 1.5f);
 
-    // A user value of the wrong kind fails the configuration.
+    // A user value of the wrong kind fails the processor, which leaves the base processor.
     mappings->insert("level", oxIntObject::_instantiateRef());
     shader->reset();
     oxWarningCapture warnings;
-    EXPECT_FALSE(shader->configure(device));
+    EXPECT_TRUE(shader->configure(device));
+    EXPECT_FALSE(oxTestShaderProcessor::dynamicCast(shader->getShaderProcessor()));
+    EXPECT_EQ(shader->getShaderProcessor()->getMetaObject(), oxShaderProcessor::getClassTypeSafe());
     EXPECT_TRUE(anyMentions(warnings.get(), "user.qsd", "_level"));
+    // So does a user value that is missing; a missing user list fails the pass.
+    mappings->remove("level");
+    shader->reset();
+    EXPECT_TRUE(shader->configure(device));
+    EXPECT_TRUE(anyMentions(warnings.get(), "user.qsd", "\"level\""));
+    mappings->remove("myAttrs");
+    shader->reset();
+    EXPECT_FALSE(shader->configure(device));
+    EXPECT_TRUE(anyMentions(warnings.get(), "user.qsd", "myAttrs"));
 }
 
 TEST_F(IniShaderFactoryTest, ConfigurationFileChoosesByDeviceAndUserParameter)
@@ -707,7 +718,7 @@ TEST_F(IniShaderFactoryTest, DescriptionsFromMemory)
         "attrs = [x]\n[x]\ntype = oxColorAttr\nfields = _color\n_color.value = x\n",
         // Sections that name each other without end.
         "[Interface]\nsection = s\n[s]\nattrs = a\n[configuration]\nimplementation = i\n[i]\npasses = p\n"
-        "processor = q\n[q]\ntype = oxTestShaderProcessor\nfields = tint\ntint.value = q\n[p]\nattrs = []\n",
+        "[q]\ntype = oxTestShaderProcessor\nfields = tint\ntint.value = q\n[p]\nattrs = [q]\n",
         "[Interface]\nsection = s\n[s]\nattrs = a\n[configuration]\nimplementation = i\n[i]\npasses = p\n[p]\n"
         "attrs = [x]\n[x]\ntype = oxMaterialAttr\nfields = _ambient\n_ambient.value = y\n[y]\ntype = oxColorAttr\n",
     };
