@@ -93,6 +93,8 @@
 #include "sg/shaders/oxShaderFunction.h"
 #include "sg/shaders/oxShaderFactory.h"
 #include "sg/shaders/oxShaderInfo.h"
+#include "sg/shaders/oxIniShaderFactory.h"
+#include "sg/shaders/oxIniShaderManager.h"
 #include "sg/shaders/oxCartoonShaderProcessor.h"
 #include "sg/shaders/oxTextureTransformMovieProcessor.h"
 #include "sg/shaders/oxBillboardProcessor.h"

@@ -94,6 +94,8 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxInterpretedShaderProcessor::arkRegister,
     &Sg::oxInterpretedShaderData::arkRegister,
     &Sg::oxInterpretedShader::arkRegister,
+    &Sg::oxIniShaderManager::arkRegister,
+    &Sg::oxIniShaderFactory::arkRegister,
     &Sg::oxHeapable::arkRegister,
     &Sg::oxHeapableList::arkRegister,
     &Sg::oxHeap::arkRegister,
