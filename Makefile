@@ -55,19 +55,28 @@ FUZZ_RUN = cd $(FUZZ) && mkdir -p corpus artifacts && \
 	./fuzz/oxb_fuzz -artifact_prefix=artifacts/ -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
 	  -dict=$(CURDIR)/fuzz/oxb.dict corpus seeds
 
+# The configuration texts' target, seeded with the shader descriptions shipped in shaders/.
+QSD_RUN = cd $(FUZZ) && mkdir -p qsd-corpus artifacts && \
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	./fuzz/qsd_fuzz -artifact_prefix=artifacts/ -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+	  qsd-corpus $(CURDIR)/shaders
+
 $(FUZZ)/build.ninja: | fuzz-deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOXSG_SANITIZE=ON \
 	  -DOXSG_BUILD_FUZZ=ON -DOXSG_BUILD_TESTS=OFF -DOXSG_BUILD_TOOLS=OFF -DOXSG_WITH_GL=OFF -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link
 
 fuzz-build: fuzz-deps $(FUZZ)/build.ninja
-	cmake --build $(FUZZ) -j $(JOBS) --target oxb_fuzz oxb_seeds
+	cmake --build $(FUZZ) -j $(JOBS) --target oxb_fuzz oxb_seeds qsd_fuzz
 	mkdir -p $(FUZZ)/seeds && ./$(FUZZ)/fuzz/oxb_seeds $(FUZZ)/seeds
 
 fuzz: fuzz-build
 	$(FUZZ_RUN) -max_total_time=$(FUZZ_SECONDS)
+	$(QSD_RUN) -max_total_time=$(FUZZ_SECONDS)
 
 fuzz-ci: fuzz-build
 	$(FUZZ_RUN) -max_total_time=$(FUZZ_CI_SECONDS)
+	$(QSD_RUN) -max_total_time=$(FUZZ_CI_SECONDS)
 
 # Every program in bench/, each benchmark repeated BENCH_REPS times; the medians go to
 # $(BENCHB)/summary.md (see docs/PERFORMANCE.md). OpenSceneGraph, for the side-by-side

@@ -12,8 +12,9 @@ using namespace Kel::Utils;
 } // namespace Kel::Sg
 
 namespace Kel::Sg {
-// Sections of the global registry that the scene graph reads. Keys are looked up in the
-// section's name, e.g. "[Rendering] maxLightStateCount = 8".
+// Sections of the global registry that the scene graph reads by name, e.g.
+// "[Rendering] simpleLightManagementState = true". "maxLightStateCount" and
+// "disableBumpDotProduct" are read from the shader settings' section, "[Shaders]".
 inline constexpr const char* kRegistrySectionCompile = "Compile";   // generateCompileGraphBounds
-inline constexpr const char* kRegistrySectionRendering = "Rendering"; // maxLightStateCount, ...
+inline constexpr const char* kRegistrySectionRendering = "Rendering"; // simpleLightManagementState
 } // namespace Kel::Sg

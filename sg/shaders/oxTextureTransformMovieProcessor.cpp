@@ -88,18 +88,13 @@ int oxTextureTransformMovieProcessor::getAnimationCells(int64_t time, int& cell,
         fraction = _previousBlendFactor;
     } else {
         cell = int(c / _secondsPerFrame);
-        // The share of the cell's time spent, whichever way the cells run.
-        fraction = std::fabs(std::fmod(c, _secondsPerFrame) / _secondsPerFrame);
+        // At a negative rate the cycle time stays positive while the cell count runs down:
+        // the fraction is then negative, and the "next" cell is the one shown before.
+        fraction = std::fmod(c, _secondsPerFrame) / _secondsPerFrame;
     }
     if (cell < 0)
         cell += _totalCellCount;
-    // The direction of play: forward while the position in cells grows, which is a
-    // positive cycle time at a positive rate; a negative rate or time running back plays
-    // backwards. At the cycle's start the rate alone tells.
-    bool forward = c >= 0;
-    if (_secondsPerFrame != 0)
-        forward = c == 0 ? _secondsPerFrame > 0 : (c > 0) == (_secondsPerFrame > 0);
-    if (forward) {
+    if (c >= 0) {
         nextCell = cell + 1;
         if (nextCell >= _totalCellCount)
             nextCell = 0;

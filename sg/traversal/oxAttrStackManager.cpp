@@ -22,8 +22,9 @@ const LightStateSettings& lightStateSettings()
     static const LightStateSettings settings = [] {
         LightStateSettings s;
         const oxRegistry& registry = oxRegistry::getGlobal();
-        registry.getValue(kRegistrySectionRendering, "maxLightStateCount", s.maxLightStateCount, 256);
-        registry.getValue(kRegistrySectionRendering, "disableBumpDotProduct", s.disableBumpDotProduct, false);
+        // Section 7 holds the settings of lights and shaders together.
+        registry.getValue(oxRegistry::kSectionShaders, "maxLightStateCount", s.maxLightStateCount, 256);
+        registry.getValue(oxRegistry::kSectionShaders, "disableBumpDotProduct", s.disableBumpDotProduct, false);
         return s;
     }();
     return settings;

@@ -107,13 +107,16 @@ TEST_F(ProcessorTest, MovieRunsBackwardsAtANegativeRateAndHoldsAtZero)
     for (int step = 1; step <= 4; ++step) {
         c = at(p, kSecond + int64_t(step) * 125000000 + 10000000);
         cells.push_back(c.cell);
-        EXPECT_EQ(c.next, (c.cell + 15) % 16) << "the next cell is the one before";
+        // The cycle time stays positive: the next cell is the one after in the grid's
+        // order, which backwards play has just shown, and the fraction is negative.
+        EXPECT_EQ(c.next, (c.cell + 1) % 16);
+        EXPECT_NEAR(c.fraction, -0.08f, 0.01f);
     }
     EXPECT_EQ(cells, (std::vector<int>{15, 14, 13, 12}));
-    // Around the cycle: cell 0 is followed by cell 15.
+    // Around the cycle: cell 0 comes back, its next cell 1.
     c = at(p, kSecond + 2 * kSecond + 60000000);
     EXPECT_EQ(c.cell, 0);
-    EXPECT_EQ(c.next, 15);
+    EXPECT_EQ(c.next, 1);
 
     // At rate 0 the cell and the fraction stay as they were.
     oxSmartPointer<oxTextureTransformMovieProcessor> q = movie(8);
