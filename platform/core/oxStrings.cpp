@@ -52,6 +52,17 @@ bool oxStringRefList::userIsAlikeShallow(const oxObject* other) const
     return static_cast<const oxStringRefList*>(other)->_items == _items;
 }
 
+bool oxObjectStringMap::userIsAlikeShallow(const oxObject* other) const
+{
+    const auto& theirs = static_cast<const oxObjectStringMap*>(other)->_map;
+    if (theirs.size() != _map.size())
+        return false;
+    for (auto a = _map.begin(), b = theirs.begin(); a != _map.end(); ++a, ++b)
+        if (a->first != b->first || a->second.get() != b->second.get())
+            return false;
+    return true;
+}
+
 void oxObjectStringMap::insert(std::string_view name, oxObject* object)
 {
     _map[std::string(name)] = object;

@@ -83,6 +83,9 @@ public:
     }
 
     void userResetFields(bool forFileRead) override;
+    // The same names for the very same objects: an owned map counts as changed once it
+    // holds anything.
+    bool userIsAlikeShallow(const oxObject* other) const override;
     // The names, then the objects in the same order.
     void writeContents(oxContentWriter& out) const override;
     bool readContents(oxContentReader& in) override;

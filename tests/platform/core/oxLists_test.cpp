@@ -108,6 +108,18 @@ TEST(Strings, PooledAndNullDistinctFromEmpty)
     std::string order;
     map->forEach([&](const std::string& name, oxObject*) { order += name; });
     EXPECT_EQ(order, "ab");
+    // Alike: the same names for the same objects.
+    oxSmartPointer<oxObjectStringMap> other = oxObjectStringMap::_instantiateRef();
+    other->insert("a", s);
+    EXPECT_FALSE(map->isAlikeShallow(other));
+    other->insert("b", s);
+    EXPECT_TRUE(map->isAlikeShallow(other));
+    other->insert("b", oxStringObj::_instantiateRef());
+    EXPECT_FALSE(map->isAlikeShallow(other));
+    other->remove("b");
+    other->insert("c", s);
+    EXPECT_FALSE(map->isAlikeShallow(other));
+    other = nullptr;
     EXPECT_TRUE(map->remove("a"));
     EXPECT_FALSE(map->remove("a"));
     EXPECT_EQ(s->getRefCount(), 2);

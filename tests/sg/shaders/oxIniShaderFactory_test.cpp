@@ -22,11 +22,12 @@ using Kel::Gfx::oxRecordingVisualContext;
 // A processor with one field of each kind the description forms reach.
 class oxTestShaderProcessor : public oxShaderProcessor {
     OX_CLASS(oxTestShaderProcessor, oxShaderProcessor)
-    OX_FIELDS(tint, note, level)
+    OX_FIELDS(tint, note, level, weights)
 public:
     oxSmartPointer<oxColorAttr> _tint;
     oxStringRef _note;
     float _level = 0;
+    oxSmartPointer<oxFloatList> _weights;
 
 protected:
     oxTestShaderProcessor() = default;
@@ -35,6 +36,7 @@ protected:
         f.add(OX_FIELD(tint));
         f.add(OX_FIELD(note));
         f.add(OX_FIELD(level));
+        f.add(OX_FIELD(weights));
     }
 };
 
@@ -532,16 +534,22 @@ implementation = impl
 passes = p0, p1
 processor = proc
 [p0]
-attrs = [blend, red]
+attrs = [blend, red, alpha]
 [p1]
 pushAttrs = red
 popAttrs = red
 [proc]
 type = oxTestShaderProcessor
-fields = _tint, _note, _level
+fields = _tint, _note, _level, weights
 _tint.value = red
 _note.file = note.txt
 _level.function = ramp
+weights.value = 0.5, 1.5, 2
+[alpha]
+type = oxAlphaFunctionAttr
+fields = _function, _reference
+_function.value = OX_GFX_COMPARE_GREATER
+_reference.value = 0.75
 [ramp]
 type = oxTestRampFunction
 [red]
@@ -558,12 +566,21 @@ type = oxBlendStateAttr
     auto* processor = oxTestShaderProcessor::dynamicCast(shader->getShaderProcessor());
     ASSERT_TRUE(processor);
     EXPECT_STREQ(processor->_note.c_str(), "text of a file");
+    ASSERT_TRUE(processor->_weights);
+    ASSERT_EQ(processor->_weights->getCount(), 3);
+    EXPECT_FLOAT_EQ(processor->_weights->get(1), 1.5f);
+    EXPECT_FLOAT_EQ(processor->_weights->get(2), 2.0f);
     ASSERT_TRUE(processor->_tint);
     // "red" is made anew for every value that names it; the processor ends up with the
     // one the last pass pushes.
     oxShaderData* data = shader->getShaderData();
     EXPECT_NE(data->getPushList(0)->get(1), data->getPushList(1)->get(0));
     EXPECT_EQ(processor->_tint.get(), data->getPopList(1)->get(0));
+    // Enumerations are read by item name.
+    auto* alpha = oxAlphaFunctionAttr::dynamicCast(data->getPushList(0)->get(2));
+    ASSERT_TRUE(alpha);
+    EXPECT_EQ(alpha->getFunction(), Kel::Gfx::OX_GFX_COMPARE_GREATER);
+    EXPECT_FLOAT_EQ(alpha->getReference(), 0.75f);
 
     // The function's product drives the field every frame.
     ASSERT_TRUE(data->getDataPumps());
