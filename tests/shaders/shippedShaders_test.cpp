@@ -198,11 +198,11 @@ TEST_F(ShippedShaderTest, SpriteFacesTheEye)
 {
     oxSmartPointer<oxInterpretedShader> sprite = shader("sprite");
     sprite->appendChild(square(false));
-    const oxSmartPointer<oxImage> side = frame(sprite, oxVec3f(4, 1, 0.5f), 0);
+    const oxSmartPointer<oxImage> side = frame(sprite, oxVec3f(-4, 1, 0.5f), 0);
     EXPECT_TRUE(sprite->isConfigured());
     EXPECT_TRUE(matches(side, "sprite"));
     // Without the shader the card is seen edge on from there: far fewer pixels lit.
-    const oxSmartPointer<oxImage> plain = frame(square(false), oxVec3f(4, 1, 0.5f), 0);
+    const oxSmartPointer<oxImage> plain = frame(square(false), oxVec3f(-4, 1, 0.5f), 0);
     EXPECT_FALSE(oxCompareImages(*side, *plain).isSlight());
 }
 

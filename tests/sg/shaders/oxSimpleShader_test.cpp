@@ -251,7 +251,10 @@ TEST_F(SimpleShaderTest, FactoriesAreFoundByNameOrMadeFromTheirFiles)
     ASSERT_NE(empty, nullptr);
     const int listed = info->getFactoryList()->getCount();
 
-    ASSERT_EQ(oxShaderInfo::getFactoryMaker(), nullptr);
+    // The description-file factory installs itself as the maker: set it aside here.
+    const oxShaderInfo::FactoryMaker installed = oxShaderInfo::getFactoryMaker();
+    EXPECT_NE(installed, nullptr);
+    oxShaderInfo::setFactoryMaker(nullptr);
     EXPECT_EQ(info->fetchFactory("glow"), nullptr) << "no maker, no factory";
     EXPECT_EQ(info->fetchFactory(nullptr), nullptr);
 
@@ -274,7 +277,7 @@ TEST_F(SimpleShaderTest, FactoriesAreFoundByNameOrMadeFromTheirFiles)
     EXPECT_EQ(info->fetchFactory("empty"), empty);
     EXPECT_EQ(asked, (Names{"glow.qsd", "Glow.qsd"}));
     EXPECT_EQ(info->getFactoryList()->getCount(), listed + 1);
-    oxShaderInfo::setFactoryMaker(nullptr);
+    oxShaderInfo::setFactoryMaker(installed);
 
     // A saved reference by name finds its factory, or the empty one.
     EXPECT_EQ(info->resolve("glow"), glow);
