@@ -11,6 +11,7 @@
 #include "platform/core/oxContentStream.h"
 #include "platform/core/oxFiles.h"
 #include "platform/core/oxOutput.h"
+#include "platform/core/oxStrings.h"
 #include "platform/core/oxRegistry.h"
 
 namespace Kel::Core {
@@ -25,15 +26,6 @@ constexpr int kMaxTerms = 1000;
 bool sameName(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && std::string_view(" \t\r\n\f\v").find(s.front()) != std::string_view::npos)
-        s.remove_prefix(1);
-    while (!s.empty() && std::string_view(" \t\r\n\f\v").find(s.back()) != std::string_view::npos)
-        s.remove_suffix(1);
-    return s;
 }
 
 bool isIdentStart(char c)
@@ -55,7 +47,7 @@ bool asNumber(std::string_view text, double& out)
         out = b ? 1.0 : 0.0;
         return true;
     }
-    std::string s(trim(text));
+    std::string s(oxTrim(text));
     if (s.empty())
         return false;
     char* end = nullptr;
@@ -75,7 +67,7 @@ bool directive(std::string_view line, std::string_view word, std::string_view& r
         return false;
     if (line.size() > word.size() && !std::isspace(static_cast<unsigned char>(line[word.size()])))
         return false;
-    rest = trim(line.substr(word.size()));
+    rest = oxTrim(line.substr(word.size()));
     return true;
 }
 } // namespace
@@ -546,18 +538,13 @@ bool oxDriverDatabase::loadFromMemory(std::string_view text, const char* label)
         return true;
     };
 
-    while (!text.empty()) {
-        size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        ++lineNumber;
-        if (line.find('\0') != std::string_view::npos) {
-            fail("NUL byte in the line");
+    std::string_view line;
+    const char* problem = nullptr;
+    while (oxNextConfigLine(text, lineNumber, line, problem)) {
+        if (problem) {
+            fail(problem);
             continue;
         }
-        line = trim(line);
-        if (line.empty() || line.front() == ';' || line.front() == '#')
-            continue;
         std::string_view rest;
         if (directive(line, "when", rest)) {
             if (open.size() >= size_t(kMaxDepth)) {
@@ -602,22 +589,22 @@ bool oxDriverDatabase::loadFromMemory(std::string_view text, const char* label)
             current().push_back(std::move(done));
         } else if (directive(line, "default", rest)) {
             size_t eq = rest.find('=');
-            std::string_view name = eq == std::string_view::npos ? std::string_view() : trim(rest.substr(0, eq));
+            std::string_view name = eq == std::string_view::npos ? std::string_view() : oxTrim(rest.substr(0, eq));
             if (!open.empty())
                 fail("'default' inside a 'when' block");
             else if (name.empty() || !isIdentStart(name.front()) ||
                      !std::all_of(name.begin(), name.end(), [](char c) { return isIdentChar(c); }))
                 fail("expected 'default NAME = VALUE' with a property name of letters, digits, '_' and '.'");
             else
-                defaults.emplace_back(name, oxRegistry::unquote(trim(rest.substr(eq + 1))));
+                defaults.emplace_back(name, oxRegistry::unquote(oxTrim(rest.substr(eq + 1))));
         } else {
             size_t eq = line.find('=');
-            std::string_view key = eq == std::string_view::npos ? std::string_view() : trim(line.substr(0, eq));
+            std::string_view key = eq == std::string_view::npos ? std::string_view() : oxTrim(line.substr(0, eq));
             if (!validKey(key)) {
                 fail("expected 'key = value', 'when', 'else', 'end' or 'default'");
                 continue;
             }
-            if (std::string_view value = trim(line.substr(eq + 1)); value.find('\r') != std::string_view::npos) {
+            if (std::string_view value = oxTrim(line.substr(eq + 1)); value.find('\r') != std::string_view::npos) {
                 fail("carriage return inside the value");
                 continue;
             }
@@ -625,7 +612,7 @@ bool oxDriverDatabase::loadFromMemory(std::string_view text, const char* label)
             setting.kind = oxDriverEntry::kSetting;
             setting.line = lineNumber;
             setting.key = key;
-            setting.value = trim(line.substr(eq + 1));
+            setting.value = oxTrim(line.substr(eq + 1));
             current().push_back(std::move(setting));
         }
     }

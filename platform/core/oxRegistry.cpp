@@ -8,6 +8,7 @@
 #include "platform/core/oxContentStream.h"
 #include "platform/core/oxFiles.h"
 #include "platform/core/oxOutput.h"
+#include "platform/core/oxStrings.h"
 
 namespace Kel::Core {
 
@@ -15,25 +16,16 @@ namespace {
 // Larger configuration files are surely not configuration files.
 constexpr uint64_t kMaxFileSize = 16u << 20;
 
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && std::string_view(" \t\r\n\f\v").find(s.front()) != std::string_view::npos)
-        s.remove_prefix(1);
-    while (!s.empty() && std::string_view(" \t\r\n\f\v").find(s.back()) != std::string_view::npos)
-        s.remove_suffix(1);
-    return s;
-}
-
 // Names and values that toText writes so that they read back as they are.
 bool validSectionName(std::string_view name)
 {
-    return !name.empty() && name == trim(name) && name.find_first_of("]\n\r") == std::string_view::npos &&
+    return !name.empty() && name == oxTrim(name) && name.find_first_of("]\n\r") == std::string_view::npos &&
            name.find('\0') == std::string_view::npos;
 }
 
 bool validKey(std::string_view key)
 {
-    return !key.empty() && key == trim(key) && key.find_first_of("=\n\r") == std::string_view::npos &&
+    return !key.empty() && key == oxTrim(key) && key.find_first_of("=\n\r") == std::string_view::npos &&
            key.find('\0') == std::string_view::npos && key.front() != '[' && key.front() != ';' && key.front() != '#';
 }
 
@@ -128,22 +120,17 @@ oxResult oxRegistry::loadFromMemory(std::string_view text, const char* label)
         oxReportWarning("%s:%d: %s", label, lineNumber, problem);
         ok = false;
     };
-    while (!text.empty()) {
-        size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        ++lineNumber;
-        if (line.find('\0') != std::string_view::npos) {
-            fail("NUL byte in the line");
+    std::string_view line;
+    const char* problem = nullptr;
+    while (oxNextConfigLine(text, lineNumber, line, problem)) {
+        if (problem) {
+            fail(problem);
             continue;
         }
-        line = trim(line);
-        if (line.empty() || line.front() == ';' || line.front() == '#')
-            continue;
         if (line.front() == '[') {
             size_t close = line.find(']');
-            std::string_view name = close == std::string_view::npos ? std::string_view() : trim(line.substr(1, close - 1));
-            if (close == std::string_view::npos || name.empty() || !trim(line.substr(close + 1)).empty()) {
+            std::string_view name = close == std::string_view::npos ? std::string_view() : oxTrim(line.substr(1, close - 1));
+            if (close == std::string_view::npos || name.empty() || !oxTrim(line.substr(close + 1)).empty()) {
                 fail("malformed section header, expected '[name]'");
                 section = -1;
                 afterBadHeader = true;
@@ -154,7 +141,7 @@ oxResult oxRegistry::loadFromMemory(std::string_view text, const char* label)
             continue;
         }
         size_t eq = line.find('=');
-        if (eq == std::string_view::npos || trim(line.substr(0, eq)).empty()) {
+        if (eq == std::string_view::npos || oxTrim(line.substr(0, eq)).empty()) {
             fail("expected 'key = value'");
             continue;
         }
@@ -164,7 +151,7 @@ oxResult oxRegistry::loadFromMemory(std::string_view text, const char* label)
                 fail("key outside any section");
             continue;
         }
-        parsed->setValue(section, trim(line.substr(0, eq)), trim(line.substr(eq + 1)));
+        parsed->setValue(section, oxTrim(line.substr(0, eq)), oxTrim(line.substr(eq + 1)));
     }
     if (!ok)
         return kFailure;
@@ -257,7 +244,7 @@ const char* oxRegistry::getRawValue(std::string_view section, std::string_view k
 
 bool oxRegistry::parseBool(std::string_view text, bool& out)
 {
-    text = unquote(trim(text));
+    text = unquote(oxTrim(text));
     for (const char* t : {"true", "yes", "on", "1"})
         if (sameName(text, t))
             return out = true, true;
@@ -269,7 +256,7 @@ bool oxRegistry::parseBool(std::string_view text, bool& out)
 
 bool oxRegistry::parseInt(std::string_view text, int& out)
 {
-    std::string s(unquote(trim(text)));
+    std::string s(unquote(oxTrim(text)));
     if (s.empty())
         return false;
     // Base 10 unless "0x": a leading zero does not make a count octal.
@@ -286,7 +273,7 @@ bool oxRegistry::parseInt(std::string_view text, int& out)
 
 bool oxRegistry::parseFloat(std::string_view text, float& out)
 {
-    std::string s(unquote(trim(text)));
+    std::string s(unquote(oxTrim(text)));
     if (s.empty())
         return false;
     char* end = nullptr;
@@ -310,7 +297,7 @@ std::string_view oxRegistry::unquote(std::string_view text)
 std::vector<std::string> oxRegistry::parseList(std::string_view text)
 {
     std::vector<std::string> items;
-    text = trim(text);
+    text = oxTrim(text);
     if (text.size() >= 2 && text.front() == '[' && text.back() == ']')
         text = text.substr(1, text.size() - 2);
     while (!text.empty()) {
@@ -322,8 +309,8 @@ std::vector<std::string> oxRegistry::parseList(std::string_view text)
                 quoted = !quoted;
             ++comma;
         }
-        std::string_view item = unquote(trim(text.substr(0, comma)));
-        if (!trim(text.substr(0, comma)).empty())
+        std::string_view item = unquote(oxTrim(text.substr(0, comma)));
+        if (!oxTrim(text.substr(0, comma)).empty())
             items.emplace_back(item);
         text = comma < text.size() ? text.substr(comma + 1) : std::string_view();
     }
@@ -369,7 +356,7 @@ bool oxRegistry::setValue(int section, std::string_view key, std::string_view va
 {
     if (section < 0 || section >= getSectionCount() || !validKey(key) || !validValue(value))
         return false;
-    _sections[section].set(key, trim(value));
+    _sections[section].set(key, oxTrim(value));
     return true;
 }
 

@@ -4,6 +4,31 @@
 
 namespace Kel::Core {
 
+std::string_view oxTrim(std::string_view s)
+{
+    constexpr std::string_view kSpace = " \t\r\n\f\v";
+    while (!s.empty() && kSpace.find(s.front()) != std::string_view::npos)
+        s.remove_prefix(1);
+    while (!s.empty() && kSpace.find(s.back()) != std::string_view::npos)
+        s.remove_suffix(1);
+    return s;
+}
+
+bool oxNextConfigLine(std::string_view& text, int& lineNumber, std::string_view& line, const char*& problem)
+{
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        ++lineNumber;
+        problem = line.find('\0') != std::string_view::npos ? "NUL byte in the line" : nullptr;
+        line = oxTrim(line);
+        if (problem || !(line.empty() || line.front() == ';' || line.front() == '#'))
+            return true;
+    }
+    return false;
+}
+
 void oxStringObj::userResetFields(bool forFileRead)
 {
     oxObject::userResetFields(forFileRead);

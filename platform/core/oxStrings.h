@@ -10,6 +10,14 @@
 
 namespace Kel::Core {
 
+// Without leading and trailing white space.
+std::string_view oxTrim(std::string_view s);
+// The next line of a configuration text worth reading (the registry's and the driver
+// database's): counts every line in `lineNumber`, skips blank lines and comments (';' or
+// '#' first), and gives the line trimmed with `problem` null, or a line holding a NUL
+// byte with `problem` saying so. False at the end of the text.
+bool oxNextConfigLine(std::string_view& text, int& lineNumber, std::string_view& line, const char*& problem);
+
 // An owned, mutable text held as an object.
 class oxStringObj : public oxObject {
     OX_CLASS(oxStringObj, oxObject)
