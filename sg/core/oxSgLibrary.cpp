@@ -182,6 +182,10 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxInverseKinematicsSolver::arkRegister,
     &Sg::oxInverseKinematicsAnimation::arkRegister,
     &Sg::oxInverseKinematicsSource::arkRegister,
+    &Sg::oxMultiTextureShader::arkRegister,
+    &Sg::oxEnvironmentMapShader2::arkRegister,
+    &Sg::oxEnvironmentMapShader2List::arkRegister,
+    &Sg::oxOglEnvironmentMapShader::arkRegister,
 };
 } // namespace
 

@@ -1,5 +1,8 @@
 #include "sg/traversal/oxBoundingBoxesMaker.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "platform/attrs/oxGeometryAttr2.h"
 #include "sg/animation/oxActor.h"
 #include "sg/animation/oxSkin.h"
@@ -8,9 +11,11 @@
 #include "sg/deform/oxMorphInstance2.h"
 #include "sg/deform/oxMultiResolutionMeshInstance.h"
 #include "sg/ik/oxJoint.h"
+#include "sg/nodes/oxBillboard.h"
 #include "sg/nodes/oxGeometry.h"
 #include "sg/nodes/oxLightSet.h"
 #include "sg/nodes/oxTransform.h"
+#include "sg/shaders/oxShader.h"
 
 namespace Kel::Sg {
 
@@ -46,6 +51,43 @@ bool geometryExtent(oxGeometry* geometry, oxBox3f& box, oxBox3f& skin)
     if (!fixed)
         skin.extendBy(all);
     return fixed;
+}
+
+// A billboard turns its subtree to the eye every frame, about its origin and without scale:
+// the subtree can end up anywhere on the sphere around the origin that holds its extent.
+void billboardExtent(const oxBillboard* billboard, oxBox3f& box)
+{
+    if (box.isEmpty())
+        return;
+    // The farthest corner takes the larger magnitude on each axis.
+    const oxVec3f far(std::max(std::fabs(box.min.x), std::fabs(box.max.x)),
+                      std::max(std::fabs(box.min.y), std::fabs(box.max.y)),
+                      std::max(std::fabs(box.min.z), std::fabs(box.max.z)));
+    const float radius = far.length();
+    const oxVec3f origin = billboard->getOrigin();
+    const oxVec3f reach(radius, radius, radius);
+    box = oxBox3f(origin - reach, origin + reach);
+}
+
+// A multi-pass shader may draw its subtree once per pass under that pass's own matrix.
+void shaderExtent(const oxShader* shader, oxBox3f& box)
+{
+    if (box.isEmpty())
+        return;
+    oxBox3f passes;
+    bool moved = false;
+    for (int pass = 0; pass < shader->getPassCount(); ++pass) {
+        if (!shader->getPassState(pass))
+            continue;
+        oxBox3f drawn = box;
+        if (shader->getModelViewMatrix(pass)) {
+            drawn.transform(*shader->getMatrix(pass));
+            moved = true;
+        }
+        passes.extendBy(drawn);
+    }
+    if (moved)
+        box = passes;
 }
 
 } // namespace
@@ -117,6 +159,10 @@ bool oxBoundingBoxesMaker::walk(oxNode* node, oxBox3f& out)
         keep = walkTransform(node, box) && keep;
     else if (oxActor* actor = oxActor::dynamicCast(node))
         keep = walkActor(actor, box) && keep;
+    else if (auto* billboard = oxBillboard::dynamicCast(node))
+        billboardExtent(billboard, box);
+    else if (auto* shader = oxShader::dynamicCast(node))
+        shaderExtent(shader, box);
 
     if (!skin.isEmpty()) {
         oxBox3f skinned = _skinnedBox->getBox();

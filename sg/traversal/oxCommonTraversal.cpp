@@ -27,6 +27,8 @@
 #include "sg/nodes/oxSwitch.h"
 #include "sg/nodes/oxTimeSwitch.h"
 #include "sg/nodes/oxTransform.h"
+#include "sg/shaders/oxEnvironmentMapShader2.h"
+#include "sg/shaders/oxMultiTextureShader.h"
 #include "sg/shaders/oxShader.h"
 #include "sg/shaders/oxShader2.h"
 
@@ -395,6 +397,41 @@ OX_TRAVERSAL_RETURN oxCommonTraverseDOFShader(oxTraversal* t, oxObject* object)
     return OX_TRAVERSAL_CONTINUE;
 }
 
+// The layers are packed for the device once; every pass then draws the subtree with its
+// own attributes, all inside one package so that the passes stay in order.
+OX_TRAVERSAL_RETURN oxCommonTraverseMultiTextureShader(oxTraversal* t, oxObject* object)
+{
+    oxCommonTraversal* ct = common(t);
+    auto* node = static_cast<oxMultiTextureShader*>(object);
+    if (!node->isOptimized()) {
+        oxCapabilityManager* caps = ct->getCapabilityManager();
+        node->setNumTextureStages(caps ? caps->getTextureUnitCount() : 1);
+        node->optimizePasses();
+    }
+    oxAttrStackManager* m = ct->getAttrStackManager();
+    oxSorter* sorter = ct->getSorter();
+    sorter->beginCompoundRenderPackage(false, false);
+    const oxAttrListList* passes = node->getPlatformAttrLists();
+    for (int p = 0; p < passes->getCount(); ++p) {
+        const oxAttrList* attrs = passes->get(p);
+        for (int i = 0; i < attrs->getCount(); ++i)
+            m->fastPushAttr(attrs->get(i));
+        oxTraverseGroup(t, node);
+        for (int i = attrs->getCount() - 1; i >= 0; --i)
+            m->fastPopAttr(attrs->get(i));
+    }
+    sorter->endCompoundRenderPackage();
+    return OX_TRAVERSAL_CONTINUE;
+}
+
+OX_TRAVERSAL_RETURN oxCommonTraverseEnvironmentMapShader2(oxTraversal* t, oxObject* object)
+{
+    auto* node = static_cast<oxEnvironmentMapShader2*>(object);
+    node->setSelfShadowState(false);
+    node->shade(common(t));
+    return OX_TRAVERSAL_CONTINUE;
+}
+
 namespace {
 
 // Pops one pass of a multi-pass shader: its attributes last to first, then its model-view
@@ -609,6 +646,8 @@ const oxTraversalFunctionRow kFunctions[] = {
     {&oxTransformRecorder::getClassTypeSafe, &oxCommonTraverseTransformRecorder},
     {&oxClipPlaneSet::getClassTypeSafe, &oxCommonTraverseClipPlaneSet},
     {&oxDOFShader::getClassTypeSafe, &oxCommonTraverseDOFShader},
+    {&oxMultiTextureShader::getClassTypeSafe, &oxCommonTraverseMultiTextureShader},
+    {&oxEnvironmentMapShader2::getClassTypeSafe, &oxCommonTraverseEnvironmentMapShader2},
     {&oxShader::getClassTypeSafe, &oxCommonTraverseShader},
     {&oxShader2::getClassTypeSafe, &oxCommonTraverseShader2},
     {&oxActor::getClassTypeSafe, &oxCommonTraverseActor},

@@ -228,6 +228,8 @@ OX_TRAVERSAL_RETURN oxCommonTraverseActor(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseBlendMatrixSelect(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseSegment(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseDOFShader(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseMultiTextureShader(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseEnvironmentMapShader2(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseShader(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseShader2(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseJoint(oxTraversal* t, oxObject* node);

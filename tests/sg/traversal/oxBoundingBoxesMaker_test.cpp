@@ -277,3 +277,27 @@ TEST_F(BoundsTest, ActorsAreBoundedByTheirSkinAndJointsNever)
 }
 
 } // namespace
+
+// Nodes that move their subtree at draw time: a billboard may turn it any way about its
+// origin, a multi-pass shader draws it again under each pass's matrix.
+TEST_F(BoundsTest, BillboardsAndShaderPassesBoundWhereverTheyDraw)
+{
+    oxSmartPointer<oxBillboard> billboard = oxBillboard::_instantiateRef();
+    billboard->setOrigin(oxVec3f(5, 0, 0));
+    billboard->appendChild(geometry(oxVec3f(-3, 0, 0), oxVec3f(0, 4, 0)));
+    ASSERT_TRUE(maker->apply(billboard));
+    // The farthest point (3, 4, 0) is 5 from the pivot.
+    EXPECT_EQ(boundOf(billboard), oxBox3f(oxVec3f(0, -5, -5), oxVec3f(10, 5, 5)));
+
+    oxSmartPointer<oxShader> shader = oxShader::_instantiateRef();
+    shader->setPassCount(3);
+    shader->appendChild(geometry(oxVec3f(0, 0, 0), oxVec3f(1, 1, 1)));
+    oxMatrix44f up, aside;
+    up.makeTranslation(oxVec3f(0, 10, 0));
+    aside.makeTranslation(oxVec3f(-20, 0, 0));
+    shader->setMatrix(1, &up);
+    shader->setMatrix(2, &aside);
+    shader->setPassState(2, false);
+    maker->apply(shader);
+    EXPECT_EQ(boundOf(shader), oxBox3f(oxVec3f(0, 0, 0), oxVec3f(1, 11, 1))) << "passes that are off draw nothing";
+}
