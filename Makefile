@@ -5,7 +5,7 @@ BUILD   ?= build
 ASAN    ?= build-asan
 FUZZ    ?= build-fuzz
 BENCHB  ?= build-bench
-DEPS    := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libegl-dev libopengl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libassimp-dev libjpeg-dev assimp-testmodels libglfw3-dev xvfb
+DEPS    := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libegl-dev libopengl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libassimp-dev libjpeg-dev assimp-testmodels libglfw3-dev xvfb ccache
 FUZZDEPS := clang libclang-rt-14-dev
 
 FUZZ_SECONDS ?= 600
