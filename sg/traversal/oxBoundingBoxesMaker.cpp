@@ -9,6 +9,7 @@
 #include "sg/deform/oxMultiResolutionMeshInstance.h"
 #include "sg/ik/oxJoint.h"
 #include "sg/nodes/oxGeometry.h"
+#include "sg/shaders/oxPlanarShadowShader.h"
 #include "sg/nodes/oxLightSet.h"
 #include "sg/nodes/oxTransform.h"
 
@@ -90,7 +91,12 @@ oxSmartPointer<oxAABox> oxBoundingBoxesMaker::getBoundingBox(oxNode* node)
 
 bool oxBoundingBoxesMaker::walk(oxNode* node, oxBox3f& out)
 {
+    // A planar shadow falls outside its own bound, so neither it nor anything above it keeps
+    // one: culling by such a bound would lose the shadow.
+    const bool planarShadow = oxPlanarShadowShader::dynamicCast(node) != nullptr;
     if (const oxVolume* bound = node->getBound()) {
+        if (planarShadow)
+            return false;
         out.extendBy(bound->getBox());
         return true;
     }
@@ -117,6 +123,15 @@ bool oxBoundingBoxesMaker::walk(oxNode* node, oxBox3f& out)
         keep = walkTransform(node, box) && keep;
     else if (oxActor* actor = oxActor::dynamicCast(node))
         keep = walkActor(actor, box) && keep;
+    else if (planarShadow) {
+        // Its subtree's extent is its bound, for what tests it alone (intersection).
+        if (keep && !box.isEmpty()) {
+            oxSmartPointer<oxAABox> bound = oxAABox::_instantiateRef();
+            bound->set(box);
+            node->setBound(bound);
+        }
+        keep = false;
+    }
 
     if (!skin.isEmpty()) {
         oxBox3f skinned = _skinnedBox->getBox();
