@@ -4,6 +4,9 @@
 #include "platform/core/oxCoreLibrary.h"
 #include "platform/gfx/OXGfx.h"
 #include "sg/OXSg.h"
+#include "sg/shaders/oxPlanarShadowProcessor.h"
+#include "sg/shaders/oxPlanarShadowShader.h"
+#include "sg/shaders/oxProjectiveShadowShader.h"
 
 namespace Kel {
 
@@ -64,6 +67,9 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxProperty::arkRegister,
     &Sg::oxPropertyList::arkRegister,
     &Sg::oxProjectiveTextureProcessor::arkRegister,
+    &Sg::oxProjectiveShadowShader::arkRegister,
+    &Sg::oxPlanarShadowShader::arkRegister,
+    &Sg::oxPlanarShadowProcessor::arkRegister,
     &Sg::oxOverrideAttrSet::arkRegister,
     &Sg::oxNode::arkRegister,
     &Sg::oxNodeList::arkRegister,

@@ -15,6 +15,7 @@
 #include "sg/nodes/oxGeometry.h"
 #include "sg/nodes/oxLightSet.h"
 #include "sg/nodes/oxTransform.h"
+#include "sg/shaders/oxPlanarShadowShader.h"
 #include "sg/shaders/oxShader.h"
 
 namespace Kel::Sg {
@@ -132,7 +133,12 @@ oxSmartPointer<oxAABox> oxBoundingBoxesMaker::getBoundingBox(oxNode* node)
 
 bool oxBoundingBoxesMaker::walk(oxNode* node, oxBox3f& out)
 {
+    // A planar shadow falls outside its own bound, so neither it nor anything above it keeps
+    // one: culling by such a bound would lose the shadow.
+    const bool planarShadow = oxPlanarShadowShader::dynamicCast(node) != nullptr;
     if (const oxVolume* bound = node->getBound()) {
+        if (planarShadow)
+            return false;
         out.extendBy(bound->getBox());
         return true;
     }
@@ -163,6 +169,15 @@ bool oxBoundingBoxesMaker::walk(oxNode* node, oxBox3f& out)
         billboardExtent(billboard, box);
     else if (auto* shader = oxShader::dynamicCast(node))
         shaderExtent(shader, box);
+    else if (planarShadow) {
+        // Its subtree's extent is its bound, for what tests it alone (intersection).
+        if (keep && !box.isEmpty()) {
+            oxSmartPointer<oxAABox> bound = oxAABox::_instantiateRef();
+            bound->set(box);
+            node->setBound(bound);
+        }
+        keep = false;
+    }
 
     if (!skin.isEmpty()) {
         oxBox3f skinned = _skinnedBox->getBox();

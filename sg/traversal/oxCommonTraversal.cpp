@@ -19,6 +19,8 @@
 #include "sg/nodes/oxBlendMatrixSelect.h"
 #include "sg/nodes/oxClipPlane.h"
 #include "sg/nodes/oxDOFShader.h"
+#include "sg/shaders/oxPlanarShadowShader.h"
+#include "sg/shaders/oxProjectiveShadowShader.h"
 #include "sg/nodes/oxGeometry.h"
 #include "sg/nodes/oxLightSet.h"
 #include "sg/nodes/oxLightStateSet.h"
@@ -648,6 +650,8 @@ const oxTraversalFunctionRow kFunctions[] = {
     {&oxDOFShader::getClassTypeSafe, &oxCommonTraverseDOFShader},
     {&oxMultiTextureShader::getClassTypeSafe, &oxCommonTraverseMultiTextureShader},
     {&oxEnvironmentMapShader2::getClassTypeSafe, &oxCommonTraverseEnvironmentMapShader2},
+    {&oxProjectiveShadowShader::getClassTypeSafe, &oxCommonTraverseProjectiveShadowShader},
+    {&oxPlanarShadowShader::getClassTypeSafe, &oxCommonTraversePlanarShadowShader},
     {&oxShader::getClassTypeSafe, &oxCommonTraverseShader},
     {&oxShader2::getClassTypeSafe, &oxCommonTraverseShader2},
     {&oxActor::getClassTypeSafe, &oxCommonTraverseActor},

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "sg/shaders/oxPlanarShadowShader.h"
+
 namespace Kel::Sg {
 
 namespace {
@@ -162,7 +164,9 @@ OX_TRAVERSAL_RETURN oxFrustCullPlanarShadowShader(oxTraversal* t, oxObject* node
 void oxFrustCullTraversal::_registerClass(oxTraversalFunctionList* list, oxMetaObject* meta)
 {
     oxCommonTraversal::_registerClass(list, meta);
-    if (meta->isDerivedFrom(oxNode::getClassTypeSafe()))
+    if (meta->isDerivedFrom(oxPlanarShadowShader::getClassTypeSafe()))
+        _setFunction(list, meta, &oxFrustCullPlanarShadowShader);
+    else if (meta->isDerivedFrom(oxNode::getClassTypeSafe()))
         _setFunction(list, meta, &oxFrustCullNode);
 }
 

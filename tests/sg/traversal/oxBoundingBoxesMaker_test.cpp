@@ -5,6 +5,7 @@
 
 #include "platform/attrs/OXAttrs.h"
 #include "sg/OXSg.h"
+#include "sg/shaders/oxPlanarShadowShader.h"
 
 using namespace Kel::Sg;
 using namespace Kel::Attrs;
@@ -300,4 +301,24 @@ TEST_F(BoundsTest, BillboardsAndShaderPassesBoundWhereverTheyDraw)
     shader->setPassState(2, false);
     maker->apply(shader);
     EXPECT_EQ(boundOf(shader), oxBox3f(oxVec3f(0, 0, 0), oxVec3f(1, 11, 1))) << "passes that are off draw nothing";
+}
+
+TEST_F(BoundsTest, APlanarShadowKeepsItsCastersExtentButBoundsNoAncestor)
+{
+    oxSmartPointer<oxGroup> root = oxGroup::_instantiateRef();
+    oxSmartPointer<oxPlanarShadowShader> shadow = oxPlanarShadowShader::_instantiateRef();
+    oxSmartPointer<oxGeometry> caster = geometry({0, 1, 0}, {1, 2, 1});
+    oxSmartPointer<oxGeometry> ground = geometry({-5, 0, -5}, {5, 0, 5});
+    shadow->appendChild(caster);
+    root->appendChild(shadow);
+    root->appendChild(ground);
+
+    ASSERT_TRUE(maker->apply(root));
+    EXPECT_EQ(boundOf(caster), oxBox3f({0, 1, 0}, {1, 2, 1}));
+    EXPECT_EQ(boundOf(shadow), oxBox3f({0, 1, 0}, {1, 2, 1})) << "its subtree's extent";
+    EXPECT_FALSE(root->getBound()) << "the shadow falls outside, so nothing above may cull it";
+    EXPECT_TRUE(ground->getBound());
+
+    // Once bounded, the shader adds nothing to what encloses it.
+    EXPECT_EQ(maker->getBoundingBox(root)->getBox(), oxBox3f({-5, 0, -5}, {5, 0, 5}));
 }

@@ -7,6 +7,7 @@
 #include "platform/attrs/OXAttrs.h"
 #include "platform/gfx/oxRecordingVisualContext.h"
 #include "sg/OXSg.h"
+#include "sg/shaders/oxPlanarShadowShader.h"
 
 using namespace Kel::Sg;
 using namespace Kel::Attrs;
@@ -208,4 +209,26 @@ TEST_F(FrustCullTest, SmallFeaturesAreSkippedBelowThePixelThreshold)
     cull->clearMode(oxFrustCullTraversal::FRUST_CULL);
     root->appendChild(geometry(5, {-30, -1, -11}, {-25, 1, -9}));
     EXPECT_NE(frame(cull, root).find("vertices=5"), std::string::npos);
+}
+
+TEST_F(FrustCullTest, APlanarShadowIsNeverCulledByItsOwnBound)
+{
+    // The shader's bound lies behind the eye, its child's in view: the shadow pass and the
+    // child are drawn all the same, as by the plain traversal.
+    oxSmartPointer<oxPlanarShadowShader> shadow = oxPlanarShadowShader::_instantiateRef();
+    shadow->setBound(box({-1, -1, 5}, {1, 1, 6}));
+    shadow->appendChild(geometry(7, {-1, -1, -10}, {1, 1, -9}));
+    oxSmartPointer<oxGroup> root = oxGroup::_instantiateRef();
+    root->appendChild(shadow);
+    const std::string drawn = frame(cull, root);
+    EXPECT_NE(drawn.find("POINTS"), std::string::npos) << drawn;
+    EXPECT_EQ(drawn, frame(plain, root));
+
+    // A plain attribute set with the same bound is culled.
+    oxSmartPointer<oxAttrSet> set = oxAttrSet::_instantiateRef();
+    set->setBound(box({-1, -1, 5}, {1, 1, 6}));
+    set->appendChild(geometry(7, {-1, -1, -10}, {1, 1, -9}));
+    root->removeAllChildren();
+    root->appendChild(set);
+    EXPECT_EQ(frame(cull, root).find("POINTS"), std::string::npos);
 }
