@@ -102,3 +102,7 @@
 #include "sg/shaders/oxTextureTransformMovieProcessor.h"
 #include "sg/shaders/oxBillboardProcessor.h"
 #include "sg/shaders/oxProjectiveTextureProcessor.h"
+#include "sg/shaders/oxProjectiveShadowShader.h"
+#include "sg/shaders/oxSelfShadowShader.h"
+#include "sg/shaders/oxPlanarShadowShader.h"
+#include "sg/shaders/oxPlanarShadowProcessor.h"

@@ -192,6 +192,7 @@ const RegisterFunction kRegistrationOrder[] = {
     &Sg::oxEnvironmentMapShader2::arkRegister,
     &Sg::oxEnvironmentMapShader2List::arkRegister,
     &Sg::oxOglEnvironmentMapShader::arkRegister,
+    &Sg::oxSelfShadowShader::arkRegister,
 };
 } // namespace
 

@@ -31,6 +31,7 @@
 #include "sg/nodes/oxTransform.h"
 #include "sg/shaders/oxEnvironmentMapShader2.h"
 #include "sg/shaders/oxMultiTextureShader.h"
+#include "sg/shaders/oxSelfShadowShader.h"
 #include "sg/shaders/oxShader.h"
 #include "sg/shaders/oxShader2.h"
 
@@ -651,6 +652,7 @@ const oxTraversalFunctionRow kFunctions[] = {
     {&oxMultiTextureShader::getClassTypeSafe, &oxCommonTraverseMultiTextureShader},
     {&oxEnvironmentMapShader2::getClassTypeSafe, &oxCommonTraverseEnvironmentMapShader2},
     {&oxProjectiveShadowShader::getClassTypeSafe, &oxCommonTraverseProjectiveShadowShader},
+    {&oxSelfShadowShader::getClassTypeSafe, &oxCommonTraverseSelfShadowShader},
     {&oxPlanarShadowShader::getClassTypeSafe, &oxCommonTraversePlanarShadowShader},
     {&oxShader::getClassTypeSafe, &oxCommonTraverseShader},
     {&oxShader2::getClassTypeSafe, &oxCommonTraverseShader2},
