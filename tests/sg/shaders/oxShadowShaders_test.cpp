@@ -399,3 +399,27 @@ TEST_F(ShadowTest, PlanarShadowProcessorFlattensTheMatricesItDrives)
     const oxVec4f r = mapped(proj->getMatrix(), oxVec3f(3, 7, -2));
     EXPECT_EQ(oxVec3f(r.x, r.y, r.z) / r.w, oxVec3f(3, 0, -2));
 }
+
+// The subtree shadows itself: each child is drawn as a caster into the texture, then as a
+// receiver under it; turned off, it is a plain group.
+TEST_F(ShadowTest, SelfShadowCastsAndReceivesItsOwnChildren)
+{
+    oxSmartPointer<oxSelfShadowShader> s = oxSelfShadowShader::_instantiateRef();
+    s->appendChild(log.probe("arm"));
+    s->appendChild(log.probe("body"));
+    shot(s);
+    ASSERT_EQ(names(), (std::vector<std::string>{"arm", "body", "arm", "body"}));
+    EXPECT_NE(g_visits[0].target, nullptr) << "first as casters, into the shadow texture";
+    EXPECT_EQ(g_visits[2].target, nullptr);
+    EXPECT_EQ(g_visits[2].unit1, s->getBlurTextureBind()->getTexture());
+    EXPECT_EQ(s->getShadowCasters()->getCount(), 2);
+
+    // A child taken away stops casting too.
+    s->removeChild(1);
+    shot(s);
+    EXPECT_EQ(names(), (std::vector<std::string>{"arm", "arm"}));
+
+    s->setSelfShadowState(false);
+    EXPECT_EQ(shot(s).find("RenderDestination"), std::string::npos);
+    EXPECT_EQ(names(), std::vector<std::string>{"arm"});
+}
