@@ -27,6 +27,8 @@
 #include "sg/nodes/oxSwitch.h"
 #include "sg/nodes/oxTimeSwitch.h"
 #include "sg/nodes/oxTransform.h"
+#include "sg/shaders/oxBumpMapShader.h"
+#include "sg/shaders/oxCartoonShader.h"
 #include "sg/shaders/oxShader.h"
 #include "sg/shaders/oxShader2.h"
 
@@ -477,6 +479,20 @@ OX_TRAVERSAL_RETURN oxCommonTraverseShader2(oxTraversal* t, oxObject* object)
     return r;
 }
 
+// The effect shaders draw their passes themselves; their siblings are drawn whatever the
+// passes' children answer.
+OX_TRAVERSAL_RETURN oxCommonTraverseCartoonShader(oxTraversal* t, oxObject* object)
+{
+    static_cast<oxCartoonShader*>(object)->shade(common(t));
+    return OX_TRAVERSAL_CONTINUE;
+}
+
+OX_TRAVERSAL_RETURN oxCommonTraverseBumpMapShader(oxTraversal* t, oxObject* object)
+{
+    static_cast<oxBumpMapShader*>(object)->shade(common(t));
+    return OX_TRAVERSAL_CONTINUE;
+}
+
 // The actor animates itself and draws its appearance; its children are not part of it.
 OX_TRAVERSAL_RETURN oxCommonTraverseActor(oxTraversal* t, oxObject* object)
 {
@@ -609,6 +625,8 @@ const oxTraversalFunctionRow kFunctions[] = {
     {&oxTransformRecorder::getClassTypeSafe, &oxCommonTraverseTransformRecorder},
     {&oxClipPlaneSet::getClassTypeSafe, &oxCommonTraverseClipPlaneSet},
     {&oxDOFShader::getClassTypeSafe, &oxCommonTraverseDOFShader},
+    {&oxCartoonShader::getClassTypeSafe, &oxCommonTraverseCartoonShader},
+    {&oxBumpMapShader::getClassTypeSafe, &oxCommonTraverseBumpMapShader},
     {&oxShader::getClassTypeSafe, &oxCommonTraverseShader},
     {&oxShader2::getClassTypeSafe, &oxCommonTraverseShader2},
     {&oxActor::getClassTypeSafe, &oxCommonTraverseActor},

@@ -230,6 +230,8 @@ OX_TRAVERSAL_RETURN oxCommonTraverseSegment(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseDOFShader(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseShader(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseShader2(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseCartoonShader(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseBumpMapShader(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseJoint(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseMultiResolutionMeshInstance(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseMorphInstance(oxTraversal* t, oxObject* node);
