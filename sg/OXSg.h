@@ -99,6 +99,8 @@
 #include "sg/shaders/oxIniShaderFactory.h"
 #include "sg/shaders/oxIniShaderManager.h"
 #include "sg/shaders/oxCartoonShaderProcessor.h"
+#include "sg/shaders/oxCartoonShader.h"
+#include "sg/shaders/oxBumpMapShader.h"
 #include "sg/shaders/oxTextureTransformMovieProcessor.h"
 #include "sg/shaders/oxBillboardProcessor.h"
 #include "sg/shaders/oxProjectiveTextureProcessor.h"

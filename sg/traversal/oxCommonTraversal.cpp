@@ -29,6 +29,8 @@
 #include "sg/nodes/oxSwitch.h"
 #include "sg/nodes/oxTimeSwitch.h"
 #include "sg/nodes/oxTransform.h"
+#include "sg/shaders/oxBumpMapShader.h"
+#include "sg/shaders/oxCartoonShader.h"
 #include "sg/shaders/oxEnvironmentMapShader2.h"
 #include "sg/shaders/oxMultiTextureShader.h"
 #include "sg/shaders/oxSelfShadowShader.h"
@@ -517,6 +519,20 @@ OX_TRAVERSAL_RETURN oxCommonTraverseShader2(oxTraversal* t, oxObject* object)
     return r;
 }
 
+// The effect shaders draw their passes themselves; their siblings are drawn whatever the
+// passes' children answer.
+OX_TRAVERSAL_RETURN oxCommonTraverseCartoonShader(oxTraversal* t, oxObject* object)
+{
+    static_cast<oxCartoonShader*>(object)->shade(common(t));
+    return OX_TRAVERSAL_CONTINUE;
+}
+
+OX_TRAVERSAL_RETURN oxCommonTraverseBumpMapShader(oxTraversal* t, oxObject* object)
+{
+    static_cast<oxBumpMapShader*>(object)->shade(common(t));
+    return OX_TRAVERSAL_CONTINUE;
+}
+
 // The actor animates itself and draws its appearance; its children are not part of it.
 OX_TRAVERSAL_RETURN oxCommonTraverseActor(oxTraversal* t, oxObject* object)
 {
@@ -654,6 +670,8 @@ const oxTraversalFunctionRow kFunctions[] = {
     {&oxProjectiveShadowShader::getClassTypeSafe, &oxCommonTraverseProjectiveShadowShader},
     {&oxSelfShadowShader::getClassTypeSafe, &oxCommonTraverseSelfShadowShader},
     {&oxPlanarShadowShader::getClassTypeSafe, &oxCommonTraversePlanarShadowShader},
+    {&oxCartoonShader::getClassTypeSafe, &oxCommonTraverseCartoonShader},
+    {&oxBumpMapShader::getClassTypeSafe, &oxCommonTraverseBumpMapShader},
     {&oxShader::getClassTypeSafe, &oxCommonTraverseShader},
     {&oxShader2::getClassTypeSafe, &oxCommonTraverseShader2},
     {&oxActor::getClassTypeSafe, &oxCommonTraverseActor},

@@ -232,6 +232,8 @@ OX_TRAVERSAL_RETURN oxCommonTraverseMultiTextureShader(oxTraversal* t, oxObject*
 OX_TRAVERSAL_RETURN oxCommonTraverseEnvironmentMapShader2(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseShader(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseShader2(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseCartoonShader(oxTraversal* t, oxObject* node);
+OX_TRAVERSAL_RETURN oxCommonTraverseBumpMapShader(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseJoint(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseMultiResolutionMeshInstance(oxTraversal* t, oxObject* node);
 OX_TRAVERSAL_RETURN oxCommonTraverseMorphInstance(oxTraversal* t, oxObject* node);

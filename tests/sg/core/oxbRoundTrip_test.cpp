@@ -293,7 +293,8 @@ TEST(OXBRoundTripCoverage, TheWalkFindsTheLibraryAndTheTestClasses)
                                  "_edge", "_edgeList", "oxMultiResolutionMeshCore",
                                  "oxMultiResolutionMeshInstance", "oxMorphSequenceData",
                                  "oxMorphSequenceDataList", "oxMorphSequence", "oxMorphInstance2",
-                                 "oxMorphInstance", "oxMorphBase", "oxIntListList", "oxVec3fListList"})
+                                 "oxMorphInstance", "oxMorphBase", "oxIntListList", "oxVec3fListList", "oxBumpMapShader",
+                                 "oxCartoonShader", "oxMetaObjectList"})
         EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
     EXPECT_EQ(std::find(names.begin(), names.end(), "oxMetaObject"), names.end());
     EXPECT_EQ(std::find(names.begin(), names.end(), "OldTimer"), names.end());
