@@ -29,6 +29,7 @@
 #include "sg/nodes/oxTransform.h"
 #include "sg/shaders/oxShader.h"
 #include "sg/shaders/oxShader2.h"
+#include "sg/traversal/oxCompiledGraph.h"
 
 namespace Kel::Sg {
 
@@ -608,6 +609,7 @@ const oxTraversalFunctionRow kFunctions[] = {
     {&oxTimeTransform::getClassTypeSafe, &oxCommonTraverseTimeTransform},
     {&oxTransformRecorder::getClassTypeSafe, &oxCommonTraverseTransformRecorder},
     {&oxClipPlaneSet::getClassTypeSafe, &oxCommonTraverseClipPlaneSet},
+    {&oxCompiledGraph::getClassTypeSafe, &oxCommonTraverseCompiledGraph},
     {&oxDOFShader::getClassTypeSafe, &oxCommonTraverseDOFShader},
     {&oxShader::getClassTypeSafe, &oxCommonTraverseShader},
     {&oxShader2::getClassTypeSafe, &oxCommonTraverseShader2},
