@@ -65,6 +65,7 @@ void oxCompiledGraph::reset()
     _matOptStateAttr = nullptr;
     if (_heldAttrs)
         _heldAttrs->removeAll();
+    _steps.clear();
     _lastCompileResult = kNone;
 }
 
@@ -121,6 +122,12 @@ oxCompiledGraph::oxCompileError oxCompiledGraph::compile(oxVisualContext* vc)
     processMvms();
     if (!convertVbmlas(ct->getMoList()))
         return finishCompile(kVertexBlendMatrixListUnknownMatrixObject);
+    _steps.resize(size_t(_mvmList->getCount()));
+    for (int k = 0; k < _mvmList->getCount(); ++k) {
+        const oxCompiledTransform* info = _xformInfoList->get(k);
+        _steps[size_t(k)] = {_mvmList->get(k)->getMatrix(), info->getSource(), info->getInvJoint(),
+                             info->getParentIdx(), info->getMoIdx()};
+    }
     // The compile's sorter refers to its pooled attributes without holding them.
     ct->getSorter()->reset();
     return finishCompile(kNone);
@@ -298,25 +305,22 @@ oxCompiledGraph::oxCompileError oxCompiledGraph::traverse(oxCommonTraversal* t)
             objects->append(t->getMatrixObjectPool()->allocate());
         for (int k = 0; k < n; ++k) {
             auto* m = static_cast<oxModelViewMatrixAttr*>(mvmPool->allocate());
+            FrameStep& step = _steps[size_t(k)];
             if (k == 0)
                 m->setMatrix(view);
             else {
-                const oxCompiledTransform* info = _xformInfoList->get(k);
-                oxModelViewMatrixAttr* local = _mvmList->get(k);
-                if (oxTransformSource* source = info->getSource()) {
-                    oxMatrix44f animated;
-                    if (source->getMatrix(animated, time))
-                        local->setMatrix(animated);
+                oxMatrix44f animated;
+                if (step.source && step.source->getMatrix(animated, time)) {
+                    step.local = animated;
+                    _mvmList->get(k)->setMatrix(animated);
                 }
-                const int parent = info->getParentIdx();
                 // Parents come first; an index that does not is read as no parent.
-                if (parent >= 0 && parent < k)
-                    m->setMatrix(local->getMatrix() * static_cast<const oxMatrixAttr*>(_instMvmAttrPtr->get(parent))->getMatrix());
+                if (step.parent >= 0 && step.parent < k)
+                    m->setMatrix(step.local * static_cast<const oxMatrixAttr*>(_instMvmAttrPtr->get(step.parent))->getMatrix());
                 else
-                    m->setMatrix(local->getMatrix());
-                const int mo = info->getMoIdx();
-                if (info->getInvJoint() && mo >= 0 && mo < _moCount)
-                    objects->get(mo)->setMatrix(*info->getInvJoint() * m->getMatrix());
+                    m->setMatrix(step.local);
+                if (step.invJoint && step.moIdx >= 0 && step.moIdx < _moCount)
+                    objects->get(step.moIdx)->setMatrix(*step.invJoint * m->getMatrix());
             }
             _instMvmAttrPtr->append(m);
             for (; slot < slotCount && _srcMvmAttrIdx->get(slot) == k; ++slot)
@@ -355,6 +359,8 @@ bool oxCompiledGraph::setTransform(int k, const oxMatrix44f& m)
     if (k < 0 || k >= _mvmList->getCount() || _xformInfoList->get(k)->getSource())
         return false;
     _mvmList->get(k)->setMatrix(m);
+    if (size_t(k) < _steps.size())
+        _steps[size_t(k)].local = m;
     return true;
 }
 
@@ -371,6 +377,8 @@ bool oxCompiledGraph::setTransformSource(int k, oxTransformSource* source)
     if (k < 0 || k >= _xformInfoList->getCount())
         return false;
     _xformInfoList->get(k)->setSource(source);
+    if (size_t(k) < _steps.size())
+        _steps[size_t(k)].source = source;
     return true;
 }
 
@@ -389,7 +397,7 @@ OX_TRAVERSAL_RETURN oxCommonTraverseCompiledGraph(oxTraversal* t, oxObject* obje
     ct->getSorter()->closeDisplayList(ct->getAttrStackManager());
     switch (node->traverse(ct)) {
     case oxCompiledGraph::kNone:
-        ct->getSorter()->appendAttrs(node->getCompiledList());
+        ct->getSorter()->appendHeldAttrs(node->getCompiledList());
         return OX_TRAVERSAL_CONTINUE;
     case oxCompiledGraph::kNothingToCompile:
     case oxCompiledGraph::kNoOutputGenerated:

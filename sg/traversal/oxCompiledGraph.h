@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 #include "platform/attrs/oxStateAttrs.h"
 #include "sg/animation/oxSkin.h"
 #include "sg/traversal/oxCompiledTransform.h"
@@ -14,7 +16,9 @@ using Attrs::oxModelViewMatrixAttrList;
 // their sources), the joints' skinning matrices and the blend-matrix palettes are
 // recomputed and written into their places in the list, which goes to the sorter as it is.
 //
-// The compiled data lives as long as the compile and is never stored: a graph read from a
+// The frame's display list refers to the compiled list's attributes without holding them:
+// the graph holds them, so a graph is released, reset or recompiled only once its frame has
+// been drawn. The compiled data lives as long as the compile and is never stored: a graph read from a
 // file, or copied, compiles again when it is first drawn. Slots of the list are kept as
 // positions in it.
 class oxCompiledGraph : public oxGroup {
@@ -92,6 +96,18 @@ protected:
     // Every attribute the compiled list names, held: the compile's pooled attributes
     // would otherwise go with its traversal.
     oxSmartPointer<oxAttrList> _heldAttrs;
+
+    // What the frame update reads of each record and its matrix, side by side in one array:
+    // records and attributes lie apart in memory, and a large graph's frame is bound by
+    // fetching them. Kept equal to them by every operation that changes one.
+    struct FrameStep {
+        oxMatrix44f local;
+        oxTransformSource* source;
+        const oxMatrix44f* invJoint;
+        int parent;
+        int moIdx;
+    };
+    std::vector<FrameStep> _steps;
 
     static inline bool s_generateBounds = true;
 };
