@@ -20,7 +20,7 @@ OX_TRAVERSAL_RETURN oxSkin::traverse(oxTraversal* traversal)
 void oxBlendListRecord::arkRegisterInitialize(oxFields<oxBlendListRecord>& f)
 {
     f.add(OX_FIELD(attr));
-    f.add(OX_FIELD(fwdPtr));
+    f.add(OX_FIELD(fwdPtr)).setDefault(-1).notPersistent();
 }
 
 } // namespace Kel::Sg

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/attrs/oxAttr.h"
+#include "platform/attrs/oxVertexBlendAttrs.h"
 #include "sg/core/oxSgEnums.h"
 #include "sg/nodes/oxNode.h"
 
@@ -31,22 +32,24 @@ protected:
 
 OX_OBJECT_LIST(oxSkinList, oxSkin)
 
-// A forward-linked record of attributes.
+// One skinned geometry of a compiled graph: its blend-matrix palette, and the position in
+// the compiled list that receives the frame's blend matrices. A position, not an address:
+// the list may move its storage while it is built.
 class oxBlendListRecord : public oxObject {
     OX_CLASS(oxBlendListRecord, oxObject)
     OX_FIELDS(attr, fwdPtr)
 public:
-    Attrs::oxAttr* getAttr() const { return _attr; }
-    void setAttr(Attrs::oxAttr* attr) { _attr = attr; }
-    oxBlendListRecord* getFwdPtr() const { return _fwdPtr; }
-    void setFwdPtr(oxBlendListRecord* next) { _fwdPtr = next; }
+    Attrs::oxBlendMatrixPaletteAttr* getAttr() const { return _attr; }
+    void setAttr(Attrs::oxBlendMatrixPaletteAttr* attr) { _attr = attr; }
+    int getFwdPtr() const { return _fwdPtr; }
+    void setFwdPtr(int slot) { _fwdPtr = slot; }
 
 protected:
     oxBlendListRecord() = default;
     static void arkRegisterInitialize(oxFields<oxBlendListRecord>& f);
 
-    oxSmartPointer<Attrs::oxAttr> _attr;
-    oxSmartPointer<oxBlendListRecord> _fwdPtr;
+    oxSmartPointer<Attrs::oxBlendMatrixPaletteAttr> _attr;
+    int _fwdPtr = -1;
 };
 
 OX_OBJECT_LIST(oxBlendListRecordList, oxBlendListRecord)

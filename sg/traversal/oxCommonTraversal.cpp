@@ -36,6 +36,7 @@
 #include "sg/shaders/oxSelfShadowShader.h"
 #include "sg/shaders/oxShader.h"
 #include "sg/shaders/oxShader2.h"
+#include "sg/traversal/oxCompiledGraph.h"
 
 namespace Kel::Sg {
 
@@ -664,6 +665,7 @@ const oxTraversalFunctionRow kFunctions[] = {
     {&oxTimeTransform::getClassTypeSafe, &oxCommonTraverseTimeTransform},
     {&oxTransformRecorder::getClassTypeSafe, &oxCommonTraverseTransformRecorder},
     {&oxClipPlaneSet::getClassTypeSafe, &oxCommonTraverseClipPlaneSet},
+    {&oxCompiledGraph::getClassTypeSafe, &oxCommonTraverseCompiledGraph},
     {&oxDOFShader::getClassTypeSafe, &oxCommonTraverseDOFShader},
     {&oxMultiTextureShader::getClassTypeSafe, &oxCommonTraverseMultiTextureShader},
     {&oxEnvironmentMapShader2::getClassTypeSafe, &oxCommonTraverseEnvironmentMapShader2},

@@ -561,6 +561,17 @@ void oxSorter::appendAttrs(oxAttr* const* attrs, int count)
         appendAttr(attrs[i]);
 }
 
+void oxSorter::appendHeldAttrs(const oxNonRefCountedAttrList* list)
+{
+    if (_outputCreated || !list)
+        return;
+    const int n = list->getCount();
+    _dlist->getAttrs()->setCapacity(_dlist->getCount() + n);
+    for (int i = 0; i < n; ++i)
+        if (oxAttr* attr = list->get(i))
+            _dlist->appendWithoutReference(attr);
+}
+
 void oxSorter::flushAttr(oxAttr* attr, oxAttrStackManager* manager)
 {
     if (!attr)

@@ -75,6 +75,9 @@ public:
     void appendAttrs(const oxNonRefCountedAttrList* list);
     void appendAttrs(const oxAttrList* list);
     void appendAttrs(oxAttr* const* attrs, int count);
+    // The same without taking references, for attributes their owner keeps until the frame
+    // has been drawn (a compiled graph's list, a traversal's pooled attributes).
+    void appendHeldAttrs(const oxNonRefCountedAttrList* list);
     // One attribute drawn as the geometry of a package under the current state.
     void flushAttr(oxAttr* attr, oxAttrStackManager* manager);
     // A package of state only: the current state reaches the output at this point.

@@ -27,7 +27,7 @@ using namespace Kel::Gfx;
 
 const char* const kUsage =
     "usage: oxsg render (FILE.oxb | --demo) [--size WxH] [--time SECONDS | --frames N --fps F] "
-    "[--trace FILE] [--no-cull] -o OUT.png";
+    "[--trace FILE] [--no-cull] [--compile] -o OUT.png";
 
 struct Options {
     const char* scene = nullptr;
@@ -40,6 +40,7 @@ struct Options {
     const char* trace = nullptr;
     const char* output = nullptr;
     bool cull = true;
+    bool compile = false;
 };
 
 // The one error line of the command; always returns `status`.
@@ -64,6 +65,8 @@ std::string parse(int argc, char** argv, Options& o)
             o.demo = true;
         } else if (arg == "--no-cull") {
             o.cull = false;
+        } else if (arg == "--compile") {
+            o.compile = true;
         } else if (arg == "--size") {
             if (!oxsg::parseSize(value, o.width, o.height))
                 return std::string("bad size '") + value + "' (WIDTHxHEIGHT, 1 to " +
@@ -115,6 +118,78 @@ std::string numbered(const char* path, long frame, long frames)
     return p.substr(0, at) + number + p.substr(at);
 }
 
+bool enablesBlending(const oxAttrSet* set)
+{
+    for (int i = 0; i < set->getAttrCount(); ++i)
+        if (const auto* blend = Kel::Attrs::oxBlendStateAttr::dynamicCast(set->getAttr(i)))
+            if (blend->getEnabled())
+                return true;
+    return false;
+}
+
+// Whether a subtree draws the same every frame from any view: groups, attribute sets,
+// plain model-view transforms and geometry only. Animation, view-dependent selection (levels
+// of detail, billboards), lights, shaders and characters stay out of compiled graphs, and so
+// does blended work, which the frame sorts back to front while a compiled list is drawn
+// where it stands.
+bool isStatic(const oxNode* node, bool& drawsSomething)
+{
+    const oxMetaObject* cls = node->getMetaObject();
+    if (cls == oxGeometry::getClassTypeSafe()) {
+        drawsSomething = true;
+        return true;
+    }
+    if (cls == oxTransform::getClassTypeSafe()) {
+        const auto* t = static_cast<const oxTransform*>(node);
+        if (t->getTransformSource() || t->getTarget() != oxTransform::MODEL_VIEW_MATRIX)
+            return false;
+    } else if (cls == oxAttrSet::getClassTypeSafe()) {
+        if (enablesBlending(static_cast<const oxAttrSet*>(node)))
+            return false;
+    } else if (cls != oxGroup::getClassTypeSafe())
+        return false;
+    const auto* group = static_cast<const oxGroup*>(node);
+    bool all = true;
+    for (int i = 0; i < group->getChildCount(); ++i)
+        all = isStatic(group->getChild(i), drawsSomething) && all;
+    return all;
+}
+
+// A compiled graph over `node`, in its place, bounded as it was.
+oxSmartPointer<oxNode> compiledOver(oxNode* node)
+{
+    oxSmartPointer<oxCompiledGraph> graph = oxCompiledGraph::_instantiateRef();
+    graph->appendChild(node);
+    graph->setBound(node->getBound());
+    return graph;
+}
+
+// Puts every largest static subtree that draws something, and is not blended from above,
+// under a compiled graph; the root itself when the whole scene is. Returns the node to draw
+// in `node`'s place and counts the graphs.
+oxSmartPointer<oxNode> compileStaticSubtrees(oxNode* node, bool blendedAbove, int& graphs)
+{
+    bool drawsSomething = false;
+    if (!blendedAbove && isStatic(node, drawsSomething)) {
+        if (!drawsSomething)
+            return node;
+        ++graphs;
+        return compiledOver(node);
+    }
+    auto* group = oxGroup::dynamicCast(node);
+    if (const auto* set = oxAttrSet::dynamicCast(node))
+        blendedAbove = blendedAbove || enablesBlending(set);
+    for (int i = 0; group && i < group->getChildCount(); ++i) {
+        oxSmartPointer<oxNode> child = group->getChild(i);
+        oxSmartPointer<oxNode> replacement = compileStaticSubtrees(child, blendedAbove, graphs);
+        if (replacement != child) {
+            group->removeChild(i);
+            group->insertChild(i, replacement);
+        }
+    }
+    return node;
+}
+
 int runRender(int argc, char** argv)
 {
     Options o;
@@ -147,6 +222,11 @@ int runRender(int argc, char** argv)
     // Culling tests only nodes with bounds: a scene stored without them gets them here.
     if (o.cull && !root->getBound())
         oxBoundingBoxesMaker::_instantiateRef()->apply(root);
+    if (o.compile) {
+        int graphs = 0;
+        root = compileStaticSubtrees(root, false, graphs);
+        std::fprintf(stderr, "oxsg render: %d static subtree%s compiled\n", graphs, graphs == 1 ? "" : "s");
+    }
     oxSmartPointer<oxCommonTraversal> draw;
     if (o.cull)
         draw = oxFrustCullTraversal::_instantiateRef();
