@@ -9,11 +9,6 @@ void oxAnimationSystem::arkRegisterInitialize(oxFields<oxAnimationSystem>& f)
     f.add(OX_FIELD(animHierarchy));
 }
 
-oxMatrix44f* oxAnimationSystem::update(oxTraversal*, oxActor*)
-{
-    return nullptr;
-}
-
 oxSkeleton* oxAnimationSystem::getSkeleton() const
 {
     return oxSkeleton::dynamicCast(_animHierarchy.get());

@@ -6,6 +6,9 @@ namespace Kel {
 // Registers every class of the scene-graph library, in the library's fixed order. Calling
 // it again registers nothing twice.
 void libOXSg_arkRegister();
+// The library's classes in that order (registered when asked for); null outside 0..count-1.
+int libOXSg_getClassCount();
+Core::oxMetaObject* libOXSg_getClass(int index);
 // Marks the library initialised; every registration passes through it.
 void _libOXSg_Init();
 bool _libOXSg_IsInitialized();

@@ -278,7 +278,7 @@ TEST(OXBRoundTripCoverage, TheWalkFindsTheLibraryAndTheTestClasses)
                                  "oxAnimationToken", "oxAnimationTokenList", "oxAnimationList", "BoneTable",
                                  "oxSkeleton", "oxSkeletonBoneInfo", "oxSkeletonBoneInfoList", "oxSkeletonList",
                                  "oxSkin", "oxSkinList", "oxBlendListRecord", "oxBlendListRecordList",
-                                 "oxAnimationSystem", "oxAnimationState", "oxAnimationStateList",
+                                 "oxAnimationState", "oxAnimationStateList",
                                  "oxAnimationStatePool", "oxAnimationModifier", "oxAnimationModifierList",
                                  "oxAnimationCombinerBoneInfo", "oxAnimationCombinerBoneInfoList",
                                  "oxAnimationCombinerBoneInfoListList", "oxAnimationCombinerBoneInfoPool",

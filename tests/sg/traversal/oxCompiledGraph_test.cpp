@@ -352,7 +352,7 @@ TEST_F(CompiledGraphTest, EffectShadersRefuseTheCompileAndEnvironmentMapsFollowT
         oxSmartPointer<oxCompiledGraph> graph = compiled({effect});
         frame(plain({graph}));
         EXPECT_EQ(graph->getLastCompileResult(), oxCompiledGraph::kShaderEncountered)
-            << effect->getClassType()->getName();
+            << effect->getMetaObject()->getName();
     }
 
     oxSmartPointer<oxOglEnvironmentMapShader> chrome = oxOglEnvironmentMapShader::_instantiateRef();
