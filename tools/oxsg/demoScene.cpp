@@ -56,10 +56,12 @@ struct Mesh {
             }
     }
 
-    oxSmartPointer<oxGeometryAttr> build() const
+    // The mesh's coordinates are set 0; further sets are left for an effect to write.
+    oxSmartPointer<oxGeometryAttr> build(int texCoordSets = 1) const
     {
         oxSmartPointer<oxGeometryAttr> g = oxGeometryAttr::_instantiateRef();
-        g->configureVertexArray(oxVertexFormat::kPositions | oxVertexFormat::kNormals | oxVertexFormat::texCoords(1),
+        g->configureVertexArray(oxVertexFormat::kPositions | oxVertexFormat::kNormals |
+                                    oxVertexFormat::texCoords(texCoordSets),
                                 int(positions.size()));
         for (size_t i = 0; i < positions.size(); ++i) {
             g->setPosition(int(i), positions[i]);
@@ -423,6 +425,113 @@ oxSmartPointer<oxMorphInstance2> buildMorphingBlob()
     return blob;
 }
 
+// A one-row picture for a texture looked up by a cosine, as RGB.
+template <class F>
+oxSmartPointer<oxTextureBindAttr> ramp(int width, F&& texel)
+{
+    std::vector<uint8_t> pixels;
+    for (int x = 0; x < width; ++x) {
+        const oxVec4f c = texel(x);
+        for (float v : {c.x, c.y, c.z})
+            pixels.push_back(uint8_t(std::fmin(std::fmax(v, 0.0f), 1.0f) * 255 + 0.5f));
+    }
+    oxSmartPointer<oxImage> image = oxImage::_instantiateRef();
+    image->loadBuffer(pixels.data(), OX_GFX_PIXEL_RGB8, width, 1);
+    oxSmartPointer<oxTextureAttr> t = oxTextureAttr::_instantiateRef();
+    t->setImage(image, 0);
+    oxSmartPointer<oxTextureBindAttr> bind = oxTextureBindAttr::_instantiateRef();
+    bind->setTexture(t);
+    return bind;
+}
+
+// A brick wall bumped by its height map, lit by a lamp in front of it: a grid of quads with
+// colours, the brick coordinates, a second set the bump map may overwrite, and the tangent
+// frame the bumps are measured in.
+oxSmartPointer<oxBumpMapShader> buildBumpedWall()
+{
+    constexpr int kCells = 24;
+    constexpr float kWide = 6.0f, kHigh = 3.0f;
+    oxSmartPointer<oxGeometryAttr> g = oxGeometryAttr::_instantiateRef();
+    g->configureVertexArray(oxVertexFormat::kPositions | oxVertexFormat::kNormals | oxVertexFormat::kColors |
+                                oxVertexFormat::texCoords(2),
+                            6 * kCells * kCells);
+    g->configurePrimitive(OX_GFX_DRAW_TRIANGLES, 2 * kCells * kCells);
+    int v = 0;
+    for (int j = 0; j < kCells; ++j)
+        for (int i = 0; i < kCells; ++i)
+            for (auto [du, dv] : {std::pair{0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}}) {
+                const float u = float(i + du) / kCells, w = float(j + dv) / kCells;
+                g->setPosition(v, oxVec3f(kWide * (u - 0.5f), kHigh * w, 0));
+                g->setNormal(v, oxVec3f(0, 0, 1));
+                g->setColor(v, oxVec4f(1, 1, 1, 1));
+                g->setTextureCoord(v, 0, oxVec2f(4 * u, 2 * w));
+                ++v;
+            }
+    oxVertexArrayHelper::_instantiateRef()->generateTangentsAndBinormals(g, 0);
+    oxSmartPointer<oxGeometry> wall = named<oxGeometry>("brick wall");
+    wall->addGeometryAttr(g);
+
+    // Raised bricks with bevelled edges in sunken mortar.
+    std::vector<uint8_t> heights;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const int shift = (y / 16) % 2 ? 16 : 0;
+            const int bx = (x + shift) % 32, by = y % 16;
+            const int edge = std::min(std::min(bx, 31 - bx), std::min(by, 15 - by));
+            heights.push_back(uint8_t(edge < 1 ? 25 : std::min(255, 115 + 38 * edge)));
+        }
+    oxSmartPointer<oxImage> image = oxImage::_instantiateRef();
+    image->loadBuffer(heights.data(), OX_GFX_PIXEL_L8, 64, 64);
+    oxSmartPointer<oxTextureAttr> texture = oxTextureAttr::_instantiateRef();
+    texture->setImage(image, 0);
+    oxSmartPointer<oxTextureBindAttr> bind = oxTextureBindAttr::_instantiateRef();
+    bind->setTexture(texture);
+
+    oxSmartPointer<oxBumpMapShader> bump = named<oxBumpMapShader>("bumps");
+    bump->setBumpTexture(bind);
+    bump->setBumpTextureCoordIndex(0);
+    bump->setReservedTextureCoordIndex(1);
+    bump->setBumpStrength(3);
+    bump->setAmbient(0.2f);
+    bump->setDiffuseMaterial(oxVec3f(0.8f, 0.45f, 0.32f));
+    bump->setLightCount(1);
+    bump->setLightPosition(0, oxVec3f(-5.0f, 3.5f, -7.0f));
+    bump->setLightIntensity(0, 1.0f);
+    bump->appendChild(wall);
+    return bump;
+}
+
+// A snowman in three balls, shaded in hard bands by the sun with dark outlines.
+oxSmartPointer<oxCartoonShader> buildCartoonFigure(oxLightAttr* sun)
+{
+    oxSmartPointer<oxCartoonShader> cartoon = named<oxCartoonShader>("cartoon");
+    cartoon->setShadingTexture(ramp(16, [](int x) {
+        const float band = x < 7 ? 0.35f : x < 13 ? 0.7f : 1.0f;
+        return oxVec4f(band * 0.55f, band * 0.8f, band, 1);
+    }));
+    cartoon->setOutlineTexture(ramp(16, [](int x) {
+        const float ink = x < 6 ? 0.05f : 1.0f;
+        return oxVec4f(ink, ink, ink, 1);
+    }));
+    cartoon->setShadingTextureCoordIndex(0);
+    cartoon->setOutlineTextureCoordIndex(1);
+    cartoon->setLight(sun);
+    cartoon->setLightPosition(oxVec4f(-0.6f, -1.0f, -0.45f, 0));
+    float y = 0;
+    int i = 0;
+    for (float radius : {0.75f, 0.55f, 0.38f}) {
+        y += radius;
+        // The cartoon node writes two coordinate sets of its own.
+        oxSmartPointer<oxGeometryAttr> surface = sphere(radius, 32, 16).build(2);
+        const std::string name = "snow " + std::to_string(i++);
+        oxSmartPointer<oxGeometry> node = named<oxGeometry>(name.c_str());
+        node->addGeometryAttr(surface);
+        cartoon->appendChild(placed(name.c_str(), at(0, y, 0), node));
+        y += radius * 0.8f;
+    }
+    return cartoon;
+}
+
 oxSmartPointer<oxGroup> buildDemoScene()
 {
     oxSmartPointer<oxGroup> root = named<oxGroup>("courtyard");
@@ -452,12 +561,23 @@ oxSmartPointer<oxGroup> buildDemoScene()
     root->appendChild(world);
     world->appendChild(lit);
 
-    lit->appendChild(shape("ground", ground(80, 64, 20), material(oxVec4f(1, 1, 1, 1)), flagstones()));
+    // The ground receives the figure's soft shadow, projected from the sun.
+    oxSmartPointer<oxProjectiveShadowShader> softShadow = named<oxProjectiveShadowShader>("figure shadow");
+    softShadow->appendShadowReceiver(
+        shape("ground", ground(80, 64, 20), material(oxVec4f(1, 1, 1, 1)), flagstones()));
+    lit->appendChild(softShadow);
+    // Sharp shadows of the spinning and bouncing things, flattened onto the ground.
+    oxSmartPointer<oxPlanarShadowShader> flatShadows = named<oxPlanarShadowShader>("flat shadows");
+    flatShadows->addLight(sun);
+    flatShadows->setShadowPlane(oxVec3f(0, 1, 0), 0.01f);
+    flatShadows->setShadowUseBlend(true);
+    flatShadows->setShadowColor(oxVec4f(0.05f, 0.05f, 0.1f, 0.55f));
+    lit->appendChild(flatShadows);
 
     // Things that move.
     oxSmartPointer<oxGeometry> ring =
         shape("torus", torus(0.8f, 0.3f, 48, 24), material(oxVec4f(0.85f, 0.2f, 0.12f, 1), 60, 0.8f));
-    lit->appendChild(keyed("spin", ring, 4.0, 24, REPEAT, [](float f) {
+    flatShadows->appendChild(keyed("spin", ring, 4.0, 24, REPEAT, [](float f) {
         oxMatrix44f m;
         m.makeRotationX(0.5f * kPi);
         m.postMultiply(oxMatrix44f().makeRotationY(2 * kPi * f));
@@ -479,10 +599,28 @@ oxSmartPointer<oxGroup> buildDemoScene()
     const oxMatrix44f centre = at(0, 0.55f, 0);
     crateCentre->setMatrix(&centre);
     orbit->appendChild(crateCentre);
-    lit->appendChild(placed("figure place", at(-2.9f, 0, 3.5f), buildDemoCharacter(crateCentre)));
+    oxSmartPointer<oxTransform> figure = placed("figure place", at(-2.9f, 0.005f, 3.5f), buildDemoCharacter(crateCentre));
+    lit->appendChild(figure);
+    // The sun is far and its rays parallel: an orthographic view along them over the figure.
+    softShadow->appendShadowCaster(figure);
+    softShadow->setUseOrthographic(true);
+    const oxVec3f sunward = oxVec3f(-0.6f, -1.0f, -0.45f).normalized();
+    softShadow->setLightDirection(sunward);
+    softShadow->setLightPosition(oxVec3f(-2.9f, 1.0f, 3.5f) - sunward * 10.0f);
+    softShadow->setUpVector(oxVec3f(0, 0, 1));
+    softShadow->setLeft(-2.0f);
+    softShadow->setRight(2.0f);
+    softShadow->setBottom(-2.0f);
+    softShadow->setTop(2.0f);
+    softShadow->setZNear(1.0f);
+    softShadow->setZFar(30.0f);
+    softShadow->setShadowFactor(0.2f);
+
+    lit->appendChild(placed("wall place", at(-1.0f, 0, -10.5f), buildBumpedWall()));
+    lit->appendChild(placed("snowman place", at(2.4f, 0, -5.4f), buildCartoonFigure(sun)));
     oxSmartPointer<oxGeometry> ball =
         shape("ball", sphere(0.55f, 32, 16), material(oxVec4f(0.95f, 0.75f, 0.15f, 1), 80, 0.9f));
-    lit->appendChild(keyed("bounce", ball, 1.2, 12, BOUNCE, [](float f) {
+    flatShadows->appendChild(keyed("bounce", ball, 1.2, 12, BOUNCE, [](float f) {
         return at(3.2f, 0.55f + 1.8f * std::sin(0.5f * kPi * f), 2.2f);
     }));
 

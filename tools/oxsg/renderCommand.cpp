@@ -155,6 +155,20 @@ bool isStatic(const oxNode* node, bool& drawsSomething)
     return all;
 }
 
+// Effect nodes draw their children in passes of their own, collect their geometry or turn
+// their state per frame: what lies below them is left to the walk.
+bool drawsChildrenItself(const oxNode* node)
+{
+    for (const oxMetaObject* effect :
+         {oxShader::getClassTypeSafe(), oxShader2::getClassTypeSafe(), oxDOFShader::getClassTypeSafe(),
+          oxProjectiveShadowShader::getClassTypeSafe(), oxPlanarShadowShader::getClassTypeSafe(),
+          oxCartoonShader::getClassTypeSafe(), oxBumpMapShader::getClassTypeSafe(),
+          oxMultiTextureShader::getClassTypeSafe(), oxEnvironmentMapShader2::getClassTypeSafe()})
+        if (node->isOfType(effect))
+            return true;
+    return false;
+}
+
 // A compiled graph over `node`, in its place, bounded as it was.
 oxSmartPointer<oxNode> compiledOver(oxNode* node)
 {
@@ -176,7 +190,7 @@ oxSmartPointer<oxNode> compileStaticSubtrees(oxNode* node, bool blendedAbove, in
         ++graphs;
         return compiledOver(node);
     }
-    auto* group = oxGroup::dynamicCast(node);
+    auto* group = drawsChildrenItself(node) ? nullptr : oxGroup::dynamicCast(node);
     if (const auto* set = oxAttrSet::dynamicCast(node))
         blendedAbove = blendedAbove || enablesBlending(set);
     for (int i = 0; group && i < group->getChildCount(); ++i) {
